@@ -1,0 +1,111 @@
+#!/bin/sh
+# End-to-end tests: runs the built program through real pipes and files and
+# checks its exact output bytes, standard error and exit status.
+# Usage: cli.sh PIXSTREAM EXEC_EMPTY_ARGV
+set -u
+prog=$1
+exec_empty_argv=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0
+failed=0
+
+hex() { od -An -tx1 -v | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
+
+# expect NAME STATUS HEX STDERR_LINES: compares with the last run().
+expect() {
+    got_hex=$(hex < "$tmp/out")
+    got_err=$(wc -l < "$tmp/err" | tr -d ' ')
+    if [ "$got_status" = "$2" ] && [ "$got_hex" = "$3" ] && [ "$got_err" = "$4" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $1"
+        echo "  status $got_status, expected $2"
+        echo "  output [$got_hex]"
+        echo "  expect [$3]"
+        echo "  stderr ($got_err lines, expected $4):"
+        sed 's/^/    /' "$tmp/err"
+    fi
+}
+
+# run INPUT_FILE ARGS...: runs the program, standard output to $tmp/out.
+run() {
+    input=$1
+    shift
+    "$prog" "$@" < "$input" > "$tmp/out" 2> "$tmp/err"
+    got_status=$?
+}
+
+six='[[10,20,30,40],[10,20,30,40],[10,20,30,40],[10,20,30,40],[10,20,30,40],[10,20,30,40]]'
+printf '%s' "$six" > "$tmp/six"
+printf '%s,[1,2,3,4]]' "${six%]}" > "$tmp/seven"
+: > "$tmp/empty"
+
+# Wrong argument count: usage on standard output, status 255, nothing read.
+"$prog" > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
+expect "no argument" 255 "$(printf 'Usage: %s fps \n' "$prog" | hex)" 0
+"$prog" 30 31 > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
+expect "two arguments" 255 "$(printf 'Usage: %s fps \n' "$prog" | hex)" 0
+"$exec_empty_argv" "$prog" > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
+expect "empty argument vector" 255 "$(printf 'Usage: pixstream fps \n' | hex)" 0
+
+# Header byte: atoi's reading, low 8 bits, defined for any length.
+for case in "30 1e" "300 2c" "-1 ff" "abc 00" " +7 07" "12abc 0c" "- 00" "'' 00" \
+    "2147483648 00" "4294967297 01" "99999999999999999999 ff" "-99999999999999999999 01" \
+    "-2147483649 ff" "000000000000000000000000000000000000000042 2a"; do
+    set -- $case
+    eval "fps=$1"
+    run "$tmp/empty" "$fps"
+    expect "header for fps [$fps]" 0 "$2" 0
+done
+
+run "$tmp/six" 30
+expect "six pixels" 0 "1e 14 0a 1e" 0
+run "$tmp/seven" 30
+expect "seventh pixel dropped" 0 "1e 14 0a 1e" 0
+
+# One byte per write from a slow producer, so reads see single bytes.
+perl -e '$| = 1; for (split //, $ARGV[0]) { print; select(undef, undef, undef, 0.002) }' "$six" |
+    "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
+expect "one byte per read" 0 "1e 14 0a 1e" 0
+
+# A two-digit value split at every power-of-two offset from 1 KiB to 256 KiB:
+# "1" ends one read, "2," begins the next; every value is 12.
+awk 'BEGIN {
+    pos = 0; n = 0; b = 1024
+    while (b <= 262144 || n % 24 != 0) {
+        if (b <= 262144 && b - 1 - pos < 4) {
+            while (pos < b - 1) { printf " "; pos++ }
+            b *= 2
+        }
+        printf "12,"; pos += 3; n++
+    }
+    print n / 24 > "/dev/stderr"
+}' > "$tmp/split" 2> "$tmp/groups"
+groups=$(cat "$tmp/groups")
+expected="1e"
+i=0
+while [ "$i" -lt "$groups" ]; do expected="$expected 0c 0c 0c"; i=$((i + 1)); done
+run "$tmp/split" 30
+expect "value split across read boundaries" 0 "$expected" 0
+cat "$tmp/split" | "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
+expect "value split across pipe reads" 0 "$expected" 0
+
+# A read error is a failure: output so far written, one line, status 1.
+run / 30
+expect "standard input is a directory" 1 "1e" 1
+grep -q '^pixstream: read error: Is a directory$' "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: read error text"; }
+"$prog" 30 <&- > "$tmp/out" 2> "$tmp/err"; got_status=$?
+expect "standard input closed" 1 "1e" 1
+
+# A write error is a failure: one line, status 1.
+"$prog" 30 < "$tmp/six" > /dev/full 2> "$tmp/err"; got_status=$?
+: > "$tmp/out"
+expect "standard output full" 1 "" 1
+grep -q '^pixstream: write error: No space left on device$' "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: write error text"; }
+"$prog" 30 < "$tmp/six" >&- 2> "$tmp/err"; got_status=$?
+expect "standard output closed" 1 "" 1
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
