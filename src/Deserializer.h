@@ -17,21 +17,21 @@
 // the pixel with next() before the next process(). A caller that skips next()
 // makes the following value land past the end of pixel.colors.
 class Deserializer {
-  public:
+public:
     Deserializer();
 
     void process(char ch);
     bool hasNext() const;
     FenwyViewDataPixel next();
 
-  private:
+private:
     bool colorFinished(char ch) const;
 
     // At most three digits and the zero that ends them. cursor never rests
     // past digits[2] between calls: a third digit finishes its value in the
     // same call, so the zero always fits.
     char digits[4];
-    char *cursor;
+    char* cursor;
     FenwyViewDataPixel pixel;
     std::int32_t colorCount;
 };

@@ -17,12 +17,12 @@
 // Six values of at most 255 sum to 1530, so the sums cannot overflow and
 // every average fits in 8 bits.
 class ImageProcessor {
-  public:
+public:
     void process(FenwyViewDataPixel pixel);
     bool hasNext() const;
     OutputPixel next();
 
-  private:
+private:
     static constexpr std::int32_t channelOrder[4] = {1, 0, 2, 3};
 
     std::uint32_t sums[3] = {};

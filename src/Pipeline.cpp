@@ -1,7 +1,7 @@
 #include "Pipeline.h"
 
-std::size_t Pipeline::convert(const char *in, std::size_t n, std::uint8_t *out) {
-    std::uint8_t *const start = out;
+std::size_t Pipeline::convert(const char* in, std::size_t n, std::uint8_t* out) {
+    std::uint8_t* const start = out;
     for (std::size_t i = 0; i < n; ++i) {
         deserializer.process(in[i]);
         if (!deserializer.hasNext()) {

@@ -11,7 +11,7 @@
 // order both rely on, and appends three bytes per output pixel to a buffer.
 // Keeps its state between calls, so input may arrive in pieces of any size.
 class Pipeline {
-  public:
+public:
     // Room convert() may need for n input bytes. A finished value takes at
     // least two bytes of the chunk (a digit and a terminator, or three
     // digits), except one that began in an earlier chunk; 24 values make an
@@ -21,9 +21,9 @@ class Pipeline {
 
     // Consumes in[0..n) and writes the finished output pixels to out, which
     // must hold maxOutput(n) bytes. Returns the number of bytes written.
-    std::size_t convert(const char *in, std::size_t n, std::uint8_t *out);
+    std::size_t convert(const char* in, std::size_t n, std::uint8_t* out);
 
-  private:
+private:
     Deserializer deserializer;
     ImageProcessor imageProcessor;
 };

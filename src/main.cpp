@@ -26,7 +26,7 @@ constexpr std::size_t readSize = 1024;
 // atoi's reading of the frame rate (leading white space, one sign, digits up
 // to the first non-digit, none giving 0), computed modulo 256: the same byte
 // as atoi's low 8 bits wherever atoi is defined, and defined for any length.
-std::uint8_t fpsByte(const char *text) {
+std::uint8_t fpsByte(const char* text) {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
         ++text;
     }
@@ -47,8 +47,8 @@ bool waitFor(int fd, short events) {
     return poll(&p, 1, -1) >= 0 || errno == EINTR;
 }
 
-bool writeAll(int fd, const void *data, std::size_t n) {
-    const auto *p = static_cast<const std::uint8_t *>(data);
+bool writeAll(int fd, const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
     while (n > 0) {
         const ssize_t written = write(fd, p, n);
         if (written < 0) {
@@ -64,7 +64,7 @@ bool writeAll(int fd, const void *data, std::size_t n) {
 }
 
 // Reads what is available, at least one byte; 0 at end of input, -1 on error.
-ssize_t readSome(int fd, char *buffer, std::size_t size) {
+ssize_t readSome(int fd, char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t got = read(fd, buffer, size);
         if (got >= 0 ||
@@ -74,19 +74,19 @@ ssize_t readSome(int fd, char *buffer, std::size_t size) {
     }
 }
 
-int fail(const char *what) {
+int fail(const char* what) {
     std::fprintf(stderr, "%s: %s error: %s\n", programName, what, std::strerror(errno));
     return 1;
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         // The usage text goes to standard output, where callers expect it.
         // With no argv[0] (or the empty one Linux substitutes for it) the
         // program has no name as invoked, so it uses its own.
-        const char *name = (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') ? argv[0] : programName;
+        const char* name = (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') ? argv[0] : programName;
         std::fputs("Usage: ", stdout);
         std::fputs(name, stdout);
         std::fputs(" fps \n", stdout);

@@ -10,7 +10,7 @@ namespace {
 using Colors = std::vector<int>;
 
 // Feeds text byte by byte and returns every value of every finished pixel.
-Colors scan(const std::string &text) {
+Colors scan(const std::string& text) {
     Deserializer deserializer;
     Colors values;
     for (const char ch : text) {
@@ -24,7 +24,7 @@ Colors scan(const std::string &text) {
 }
 
 struct Case {
-    const char *rule;
+    const char* rule;
     std::string input;
     Colors expected;
 };
@@ -55,7 +55,7 @@ const Case cases[] = {
 };
 
 TEST(Deserializer, ScanningRules) {
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(scan(c.input), c.expected) << c.rule;
     }
 }
@@ -67,7 +67,7 @@ TEST(Deserializer, PixelReadyWhenFourthValueFinishes) {
         std::string input;
         std::size_t readyAt;
     } readiness[] = {{"[[255,0,0,255]]", 12}, {"[[1,2,3,4]]", 9}};
-    for (const auto &r : readiness) {
+    for (const auto& r : readiness) {
         Deserializer deserializer;
         for (std::size_t i = 0; i < r.input.size(); ++i) {
             deserializer.process(r.input[i]);

@@ -10,10 +10,10 @@ namespace {
 using Out = std::array<int, 3>;
 
 // Pushes the pixels in order and returns every output pixel they finish.
-std::vector<Out> reduce(const std::vector<FenwyViewDataPixel> &pixels) {
+std::vector<Out> reduce(const std::vector<FenwyViewDataPixel>& pixels) {
     ImageProcessor processor;
     std::vector<Out> outputs;
-    for (const FenwyViewDataPixel &pixel : pixels) {
+    for (const FenwyViewDataPixel& pixel : pixels) {
         processor.process(pixel);
         if (processor.hasNext()) {
             const OutputPixel out = processor.next();
@@ -29,7 +29,7 @@ std::vector<FenwyViewDataPixel> times(int n, FenwyViewDataPixel pixel) {
 
 TEST(ImageProcessor, AveragesInChannelOrder) {
     const struct {
-        const char *rule;
+        const char* rule;
         std::vector<FenwyViewDataPixel> pixels;
         std::vector<Out> expected;
     } cases[] = {
@@ -49,7 +49,7 @@ TEST(ImageProcessor, AveragesInChannelOrder) {
         {"maximum", times(6, {{255, 255, 255, 255}}), {{255, 255, 255}}},
         {"five pixels give nothing", times(5, {{9, 9, 9, 9}}), {}},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(reduce(c.pixels), c.expected) << c.rule;
     }
 }

@@ -10,7 +10,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Converts text delivered in pieces of the given sizes, cycling through them.
-Bytes convertInPieces(const std::string &text, const std::vector<std::size_t> &pieces) {
+Bytes convertInPieces(const std::string& text, const std::vector<std::size_t>& pieces) {
     Pipeline pipeline;
     Bytes output;
     std::size_t at = 0;
@@ -50,7 +50,7 @@ TEST(Pipeline, AnySplitGivesTheSameBytes) {
         out.resize(n);
         ASSERT_EQ(out, whole) << "cut at " << cut;
     }
-    for (const std::vector<std::size_t> &pieces : {std::vector<std::size_t>{1}, {2, 3}, {7, 1, 64}}) {
+    for (const std::vector<std::size_t>& pieces : {std::vector<std::size_t>{1}, {2, 3}, {7, 1, 64}}) {
         EXPECT_EQ(convertInPieces(text, pieces), whole) << "pieces of " << pieces[0];
     }
 }

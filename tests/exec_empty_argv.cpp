@@ -4,12 +4,12 @@
 
 #include <unistd.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: exec_empty_argv PROGRAM\n", stderr);
         return 2;
     }
-    char *const emptyArgv[] = {nullptr};
+    char* const emptyArgv[] = {nullptr};
     execve(argv[1], emptyArgv, environ);
     std::perror("execve");
     return 127;
