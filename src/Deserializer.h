@@ -20,9 +20,14 @@ class Deserializer {
 public:
     Deserializer();
 
+    // Defined below: the driver calls these once per input byte, so the
+    // compiler must see them to inline them into its loop.
     void process(char ch);
-    bool hasNext() const;
-    FenwyViewDataPixel next();
+    bool hasNext() const { return colorCount >= 4; }
+    FenwyViewDataPixel next() {
+        colorCount = 0;
+        return pixel;
+    }
 
 private:
     bool colorFinished(char ch) const;
@@ -35,5 +40,38 @@ private:
     FenwyViewDataPixel pixel;
     std::int32_t colorCount;
 };
+
+inline void Deserializer::process(char ch) {
+    if (ch >= '0' && ch <= '9') {
+        *cursor++ = ch;
+    }
+    if (!colorFinished(ch)) {
+        return;
+    }
+    // Stale digits behind the zero are never read: after "1234," the buffer
+    // holds "4\0" then "3\0", and the second value reads as 4.
+    *cursor = '\0';
+    // The decimal value of the one to three digits before the zero, exactly
+    // as atoi reads them, chosen by length rather than looped over, since the
+    // length is what the branch predictor cannot guess.
+    const auto length = cursor - digits;
+    const unsigned one = static_cast<unsigned>(digits[0] - '0');
+    const unsigned two = one * 10 + static_cast<unsigned>(digits[1] - '0');
+    const unsigned three = two * 10 + static_cast<unsigned>(digits[2] - '0');
+    const unsigned value = length == 1 ? one : length == 2 ? two : three;
+    pixel.colors[colorCount] = static_cast<std::uint8_t>(value);
+    ++colorCount;
+    cursor = digits;
+}
+
+inline bool Deserializer::colorFinished(char ch) const {
+    if (cursor == digits) {
+        return false; // a terminator with no digit before it changes nothing
+    }
+    if (cursor >= digits + 3) {
+        return true; // three digits end a value at once, terminator or not
+    }
+    return ch == ',' || ch == ']';
+}
 
 #endif
