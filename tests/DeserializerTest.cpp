@@ -79,4 +79,20 @@ TEST(Deserializer, PixelReadyWhenFourthValueFinishes) {
     }
 }
 
+// Plain char is signed on x86-64 and unsigned on arm64; on both, a byte
+// other than a digit, ',' or ']' neither adds a digit nor ends a value. Among
+// them are 0xB0-0xB9, 0xAC and 0xDD: the digits, ',' and ']' with the top bit
+// set, which a scanner that masks or sign-extends would take for them.
+TEST(Deserializer, EveryOtherByteIsIgnored) {
+    for (int byte = 0; byte < 256; ++byte) {
+        if ((byte >= '0' && byte <= '9') || byte == ',' || byte == ']') {
+            continue;
+        }
+        const std::string b(1, static_cast<char>(byte));
+        const std::string input =
+            b + "1" + b + "2" + b + "," + b + "3" + b + "," + b + "4" + b + "5" + b + "6" + b + "7" + b + ",";
+        EXPECT_EQ(scan(input), (Colors{12, 3, 200, 7})) << "byte " << byte;
+    }
+}
+
 } // namespace

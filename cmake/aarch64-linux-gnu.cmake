@@ -1,0 +1,28 @@
+# Cross-compiles for 64-bit ARM Linux with Debian's aarch64-linux-gnu
+# toolchain (packages g++-aarch64-linux-gnu, qemu-user-static).
+#
+#   cmake -B build/arm64 --toolchain cmake/aarch64-linux-gnu.cmake
+#
+# Test programs run under qemu-user, named explicitly rather than through
+# binfmt_misc, which a container or CI machine may not have registered. On
+# arm64 plain char is unsigned, unlike on x86-64.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+
+set(PIXSTREAM_CROSS_ROOT /usr/aarch64-linux-gnu)
+set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
+set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
+
+# Libraries, headers and packages come from the target's root only, so no
+# host library can slip into the link; programs such as sh stay the host's.
+set(CMAKE_FIND_ROOT_PATH ${PIXSTREAM_CROSS_ROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(PIXSTREAM_QEMU qemu-aarch64-static qemu-aarch64)
+if(PIXSTREAM_QEMU)
+  # -L: the target's dynamic loader and shared libraries.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PIXSTREAM_QEMU} -L ${PIXSTREAM_CROSS_ROOT})
+endif()
