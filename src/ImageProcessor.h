@@ -18,7 +18,7 @@
 // every average fits in 8 bits.
 class ImageProcessor {
 public:
-    // Inline for the driver's per-pixel loop.
+    // Inline: the scanners call these for every pixel.
     void process(FenwyViewDataPixel pixel) {
         for (int i = 0; i < 3; ++i) {
             sums[i] += pixel.colors[channelOrder[i]];
@@ -26,7 +26,15 @@ public:
         ++pixelCount;
     }
     bool hasNext() const { return pixelCount == 6; }
-    OutputPixel next();
+    OutputPixel next() {
+        OutputPixel result{};
+        for (int i = 0; i < 3; ++i) {
+            result.channels[i] = static_cast<std::uint8_t>(sums[i] / pixelCount);
+            sums[i] = 0;
+        }
+        pixelCount = 0;
+        return result;
+    }
 
 private:
     static constexpr std::int32_t channelOrder[4] = {1, 0, 2, 3};
