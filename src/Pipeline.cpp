@@ -1,20 +1,82 @@
 #include "Pipeline.h"
 
+#include "ScanWindows.h"
+
+namespace {
+
+WindowScanFunction kernelFor(ScanPath path) {
+    switch (path) {
+#if defined(__x86_64__)
+    case ScanPath::avx2:
+        return scanWindowsAvx2;
+    case ScanPath::avx512:
+        return scanWindowsAvx512;
+#endif
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+Pipeline::Pipeline(ScanPath path) : windowScanner(supported(path) ? kernelFor(path) : nullptr) {}
+
 std::size_t Pipeline::convert(const char* in, std::size_t n, std::uint8_t* out) {
     std::uint8_t* const start = out;
-    for (std::size_t i = 0; i < n; ++i) {
-        deserializer.process(in[i]);
-        if (!deserializer.hasNext()) {
-            continue;
+    const char* p = in;
+    const char* const end = in + n;
+    if (windowScanner == nullptr) {
+        scanAllBytes(p, end, out);
+        return static_cast<std::size_t>(out - start);
+    }
+    while (p != end) {
+        if (atPixelBoundary && bytesBeforeRetry == 0 && end - p >= 64) {
+            const char* const resume = windowScanner(p, end, imageProcessor, out);
+            if (resume == p) {
+                bytesBeforeRetry = backoff;
+                backoff = backoff < maxBackoff ? 2 * backoff : maxBackoff;
+            } else {
+                backoff = minBackoff;
+            }
+            p = resume;
         }
-        imageProcessor.process(deserializer.next());
-        if (!imageProcessor.hasNext()) {
-            continue;
-        }
-        const OutputPixel pixel = imageProcessor.next();
-        *out++ = pixel.channels[0];
-        *out++ = pixel.channels[1];
-        *out++ = pixel.channels[2];
+        p = scanBytes(p, end, out);
     }
     return static_cast<std::size_t>(out - start);
+}
+
+// The bytewise scanner alone: the reference every other path must match.
+void Pipeline::scanAllBytes(const char* p, const char* end, std::uint8_t*& output) {
+    std::uint8_t* out = output; // local, so that it may live in a register
+    for (; p != end; ++p) {
+        deserializer.process(*p);
+        if (deserializer.hasNext()) {
+            emit(imageProcessor, deserializer.next(), out);
+        }
+    }
+    output = out;
+}
+
+// The bytewise scanner between vector stretches. It stops at the first
+// pixel boundary once the backoff has run out, for the kernel to try again.
+const char* Pipeline::scanBytes(const char* p, const char* end, std::uint8_t*& output) {
+    std::uint8_t* out = output;
+    bool boundary = atPixelBoundary;
+    std::size_t untilRetry = bytesBeforeRetry;
+    while (p != end) {
+        deserializer.process(*p++);
+        boundary = false;
+        untilRetry -= untilRetry != 0;
+        if (deserializer.hasNext()) {
+            emit(imageProcessor, deserializer.next(), out);
+            boundary = true;
+            if (untilRetry == 0) {
+                break;
+            }
+        }
+    }
+    atPixelBoundary = boundary;
+    bytesBeforeRetry = untilRetry;
+    output = out;
+    return p;
 }

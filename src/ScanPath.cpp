@@ -1,0 +1,35 @@
+#include "ScanPath.h"
+
+#include <initializer_list>
+
+bool supported(ScanPath path) {
+    switch (path) {
+    case ScanPath::bytes:
+        return true;
+#if defined(__x86_64__)
+    // These also check that the operating system saves the vector registers.
+    // __builtin_cpu_init makes them safe even before static constructors run.
+    case ScanPath::avx2:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    case ScanPath::avx512:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+               __builtin_cpu_supports("popcnt");
+#else
+    case ScanPath::avx2:
+    case ScanPath::avx512:
+        return false;
+#endif
+    }
+    return false;
+}
+
+ScanPath fastestScanPath() {
+    for (const ScanPath path : {ScanPath::avx512, ScanPath::avx2}) {
+        if (supported(path)) {
+            return path;
+        }
+    }
+    return ScanPath::bytes;
+}

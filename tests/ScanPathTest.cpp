@@ -1,0 +1,147 @@
+#include "Pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+// The vector paths against the bytewise scanner: same input, same bytes out,
+// however the input is cut into pieces and wherever a pattern falls within a
+// 64-byte window.
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Converts text in pieces whose sizes are drawn from sizes, cycling.
+Bytes convert(ScanPath path, const std::string& text, const std::vector<std::size_t>& sizes) {
+    Pipeline pipeline(path);
+    Bytes output(Pipeline::maxOutput(text.size()) + 3 * sizes.size() + 3);
+    std::size_t written = 0;
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < text.size(); ++i) {
+        const std::size_t n = std::min(sizes[i % sizes.size()], text.size() - at);
+        written += pipeline.convert(text.data() + at, n, output.data() + written);
+        at += n;
+    }
+    output.resize(written);
+    return output;
+}
+
+const ScanPath vectorPaths[] = {ScanPath::avx2, ScanPath::avx512};
+
+std::string value(std::mt19937& random, int most) {
+    return std::to_string(std::uniform_int_distribution<int>(0, most)(random));
+}
+
+// Inputs of each shape the filter meets, and shapes meant to trip it.
+std::string generate(std::mt19937& random, int shape, std::size_t pixels) {
+    std::string text = shape == 3 ? "{\"frame1\": {\"w\": 640, \"pixels\": [" : "[";
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const char* open = shape == 1 ? "[ " : shape == 2 ? "\n  [\n    " : "[";
+        const char* comma = shape == 1 ? ", " : shape == 2 ? ",\n    " : ",";
+        text += i == 0 ? open : std::string(shape == 1 ? ", " : ",") + open;
+        for (int c = 0; c < 4; ++c) {
+            text += value(random, random() % 16 == 0 ? 999 : 255);
+            text += c < 3 ? comma : shape == 2 ? "\n  ]" : "]";
+        }
+    }
+    text += shape == 3 ? "]}}" : "]";
+    return text;
+}
+
+// Random bytes from an alphabet weighted towards what matters to the scanner.
+std::string noise(std::mt19937& random, std::size_t length) {
+    static const char alphabet[] = "0123456789012345678901234567,,,,]]]][ \n-+.e\"a:{}\x80\xff";
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto pick = random() % (sizeof alphabet);
+        text += pick == sizeof alphabet - 1 ? '\0' : alphabet[pick];
+    }
+    return text;
+}
+
+// Well-formed text with a few faults dropped in: joined, long and
+// unterminated runs among the runs the kernel takes.
+std::string mutate(std::mt19937& random, std::string text) {
+    static const char* const faults[] = {"1 2,", "1234,", "12\"", "7", " ", "123", "99999,", "\x80", "\0"};
+    const int count = static_cast<int>(random() % 8);
+    for (int i = 0; i < count && !text.empty(); ++i) {
+        const std::string fault = faults[random() % (sizeof faults / sizeof faults[0])];
+        text.insert(random() % text.size(), fault.empty() ? std::string(1, '\0') : fault);
+    }
+    return text;
+}
+
+TEST(ScanPath, MatchesBytewiseScannerOnRandomInputs) {
+    const unsigned seed = 20261209;
+    std::mt19937 random(seed);
+    for (int round = 0; round < 400; ++round) {
+        const int shape = round % 6;
+        const std::size_t size = random() % (round % 50 == 0 ? 20000 : 600);
+        const std::string text =
+            shape < 4    ? generate(random, shape, size / 12)
+            : shape == 4 ? noise(random, size)
+                         : mutate(random, generate(random, static_cast<int>(random() % 4), size / 12));
+        const Bytes expected = convert(ScanPath::bytes, text, {text.size() + 1});
+        const std::vector<std::size_t> cuts = {random() % 200 + 1, random() % 70 + 1, random() % 4096 + 1};
+        for (const ScanPath path : vectorPaths) {
+            if (!supported(path)) {
+                continue;
+            }
+            ASSERT_EQ(convert(path, text, {text.size() + 1}), expected)
+                << "seed " << seed << " round " << round << " path " << static_cast<int>(path);
+            ASSERT_EQ(convert(path, text, cuts), expected)
+                << "seed " << seed << " round " << round << " path " << static_cast<int>(path)
+                << " in pieces";
+        }
+    }
+}
+
+// Each pattern at every offset of a window, between well-formed values, so
+// it meets the window's start, its end and everything in between.
+TEST(ScanPath, PatternsAtEveryOffsetOfAWindow) {
+    const std::string patterns[] = {"1 2,",
+                                    "1234,",
+                                    "12\"",
+                                    "12",
+                                    "123",
+                                    "123,",
+                                    "1,",
+                                    "12]",
+                                    "999,",
+                                    "4567",
+                                    "0,0,0,",
+                                    "\"k9\":",
+                                    "1",
+                                    ",,",
+                                    "]",
+                                    "12 ,",
+                                    "12\n  ]",
+                                    "1 2 3 4,",
+                                    "123 4,",
+                                    "7" + std::string(70, ' ') + ",",
+                                    "7" + std::string(70, ' ') + "8,"};
+    std::mt19937 random(7);
+    const std::string before = generate(random, 0, 6);
+    const std::string after = generate(random, 1, 12);
+    for (const std::string& pattern : patterns) {
+        for (std::size_t offset = 0; offset < 130; ++offset) {
+            std::string text = std::string(offset, ' ') + "1," + pattern + before + pattern + after + pattern;
+            const Bytes expected = convert(ScanPath::bytes, text, {text.size()});
+            for (const ScanPath path : vectorPaths) {
+                if (supported(path)) {
+                    ASSERT_EQ(convert(path, text, {text.size()}), expected)
+                        << "pattern " << pattern << " offset " << offset << " path "
+                        << static_cast<int>(path);
+                    ASSERT_EQ(convert(path, text, {64 + offset % 7, 100}), expected)
+                        << "pattern " << pattern << " offset " << offset << " path "
+                        << static_cast<int>(path);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
