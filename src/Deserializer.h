@@ -19,6 +19,10 @@
 class Deserializer {
 public:
     Deserializer();
+    // cursor points into this object's own digits, so a copy would go on
+    // writing into the original's.
+    Deserializer(const Deserializer&) = delete;
+    Deserializer& operator=(const Deserializer&) = delete;
 
     // Defined below: the driver calls these once per input byte, so the
     // compiler must see them to inline them into its loop.
