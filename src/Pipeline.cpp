@@ -32,7 +32,9 @@ std::size_t Pipeline::convert(const char* in, std::size_t n, std::uint8_t* out) 
     while (p != end) {
         if (atPixelBoundary && bytesBeforeRetry == 0 && end - p >= 64) {
             const char* const resume = windowScanner(p, end, imageProcessor, out);
-            if (resume == p) {
+            // Less than a window taken is a refusal: a few bytes of
+            // punctuation before a fault are not worth the kernel's time.
+            if (resume - p < 64) {
                 bytesBeforeRetry = backoff;
                 backoff = backoff < maxBackoff ? 2 * backoff : maxBackoff;
             } else {

@@ -43,9 +43,9 @@ private:
     // True when the bytewise scanner holds no digit and no value of an
     // unfinished pixel, so the kernel may take over at the next byte.
     bool atPixelBoundary = true;
-    // After the kernel declines at once, the bytewise scanner keeps the
-    // input for at least this many more bytes; doubled on each refusal, so
-    // input the kernel cannot take costs almost nothing extra.
+    // After the kernel takes less than a window, the bytewise scanner keeps
+    // the input for at least this many more bytes; doubled on each refusal,
+    // so input the kernel cannot take costs almost nothing extra.
     std::size_t backoff = minBackoff;
     std::size_t bytesBeforeRetry = 0;
     static constexpr std::size_t minBackoff = 64;
