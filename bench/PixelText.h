@@ -1,0 +1,133 @@
+#ifndef PIXSTREAM_BENCH_PIXELTEXT_H
+#define PIXSTREAM_BENCH_PIXELTEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+// Deterministic JSON pixel text for the benchmarks, written a buffer at a time
+// so that inputs of any length never have to exist in memory as a whole.
+//
+// Every layout carries the same pixels for the same seed, and the keyed layout
+// uses keys and names without digits, so all four convert to the same bytes:
+// a cheap check that layout never changes the output.
+enum class Layout { compact, spaced, pretty, keyed };
+
+class PixelText {
+public:
+    // The most text one pixel can take, separators and a keyed frame change
+    // included; fill() stops when less room than this is left.
+    static constexpr std::size_t maxPixelText = 128;
+    // Pixels per frame object in the keyed layout.
+    static constexpr std::uint64_t framePixels = 1000;
+
+    PixelText(Layout form, std::uint64_t seed) : layout(form), state(seed) {
+        for (unsigned v = 0; v < 256; ++v) {
+            char* p = decimal[v];
+            if (v >= 100) {
+                *p++ = static_cast<char>('0' + v / 100);
+            }
+            if (v >= 10) {
+                *p++ = static_cast<char>('0' + v / 10 % 10);
+            }
+            *p++ = static_cast<char>('0' + v % 10);
+            length[v] = static_cast<std::uint8_t>(p - decimal[v]);
+        }
+    }
+
+    // Appends whole pixels to out[0..size), at least one when size allows;
+    // returns the number of bytes written.
+    std::size_t fill(char* out, std::size_t size) {
+        char* p = out;
+        while (static_cast<std::size_t>(out + size - p) >= maxPixelText) {
+            p = pixel(p);
+        }
+        return static_cast<std::size_t>(p - out);
+    }
+
+    // Writes the text that closes the document (at most maxPixelText bytes).
+    std::size_t finish(char* out) const {
+        const char* text = "]\n";
+        if (layout == Layout::pretty) {
+            text = pixels == 0 ? "[]\n" : "\n]\n";
+        } else if (layout == Layout::keyed) {
+            text = pixels == 0 ? "{\"frames\":[]}\n" : "]}]}\n";
+        } else if (pixels == 0) {
+            text = "[]\n";
+        }
+        std::memcpy(out, text, std::strlen(text));
+        return std::strlen(text);
+    }
+
+    std::uint64_t pixelCount() const { return pixels; }
+
+private:
+    // The next pixel's four colour values, one per byte.
+    std::uint32_t draw() {
+        // splitmix64: fast, and the same on every platform and compiler.
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return static_cast<std::uint32_t>(z ^ (z >> 31));
+    }
+
+    char* put(char* p, const char* text) const {
+        const std::size_t n = std::strlen(text);
+        std::memcpy(p, text, n);
+        return p + n;
+    }
+
+    char* value(char* p, unsigned v) const {
+        std::memcpy(p, decimal[v], 4);
+        return p + length[v];
+    }
+
+    char* pixel(char* p) {
+        const std::uint32_t colors = draw();
+        const bool first = pixels == 0;
+        switch (layout) {
+        case Layout::compact:
+        case Layout::spaced: {
+            const char* comma = layout == Layout::spaced ? ", " : ",";
+            p = put(p, first ? "[[" : layout == Layout::spaced ? ", [" : ",[");
+            for (int i = 0; i < 4; ++i) {
+                p = value(p, colors >> (8 * i) & 0xFFu);
+                p = put(p, i < 3 ? comma : "]");
+            }
+            break;
+        }
+        case Layout::pretty:
+            // The layout of `jq .` and Python's json.dumps(indent=2).
+            p = put(p, first ? "[\n  [\n    " : ",\n  [\n    ");
+            for (int i = 0; i < 4; ++i) {
+                p = value(p, colors >> (8 * i) & 0xFFu);
+                p = put(p, i < 3 ? ",\n    " : "\n  ]");
+            }
+            break;
+        case Layout::keyed:
+            if (first) {
+                p = put(p, "{\"frames\":[{\"name\":\"frame\",\"pixels\":[");
+            } else if (pixels % framePixels == 0) {
+                p = put(p, "]},{\"name\":\"frame\",\"pixels\":[");
+            } else {
+                p = put(p, ",");
+            }
+            p = put(p, "[");
+            for (int i = 0; i < 4; ++i) {
+                p = value(p, colors >> (8 * i) & 0xFFu);
+                p = put(p, i < 3 ? "," : "]");
+            }
+            break;
+        }
+        ++pixels;
+        return p;
+    }
+
+    Layout layout;
+    std::uint64_t state;
+    std::uint64_t pixels = 0;
+    char decimal[256][4] = {};
+    std::uint8_t length[256] = {};
+};
+
+#endif

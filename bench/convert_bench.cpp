@@ -1,0 +1,73 @@
+// Bytes per second of the in-memory conversion, without the system calls:
+// every converter in `converters` against every layout, fed in chunks of the
+// driver's read size.
+
+#include "Pipeline.h"
+#include "PixelText.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Anything with Pipeline::convert's contract: consume in[0..n), write at most
+// Pipeline::maxOutput(n) bytes to out, return how many.
+using Convert = std::size_t (*)(Pipeline&, const char*, std::size_t, std::uint8_t*);
+
+struct Converter {
+    const char* name;
+    Convert convert;
+};
+
+const Converter converters[] = {
+    {"byte_path",
+     [](Pipeline& p, const char* in, std::size_t n, std::uint8_t* out) { return p.convert(in, n, out); }},
+};
+
+constexpr std::size_t inputSize = std::size_t{16} << 20;
+// The driver's read size (readSize in src/main.cpp).
+constexpr std::size_t chunkSize = std::size_t{64} << 10;
+
+const std::string& input(Layout layout) {
+    static std::string texts[4];
+    std::string& text = texts[static_cast<int>(layout)];
+    if (text.empty()) {
+        PixelText generator(layout, 1);
+        text.resize(inputSize + PixelText::maxPixelText);
+        text.resize(generator.fill(text.data(), text.size()));
+    }
+    return text;
+}
+
+void run(benchmark::State& state, Convert convert, Layout layout) {
+    const std::string& text = input(layout);
+    std::vector<std::uint8_t> out(Pipeline::maxOutput(chunkSize));
+    for (auto _ : state) {
+        Pipeline pipeline;
+        for (std::size_t at = 0; at < text.size(); at += chunkSize) {
+            const std::size_t n = std::min(chunkSize, text.size() - at);
+            benchmark::DoNotOptimize(convert(pipeline, text.data() + at, n, out.data()));
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+const bool registered = [] {
+    const char* layouts[] = {"compact", "spaced", "pretty", "keyed"};
+    for (const Converter& c : converters) {
+        for (int l = 0; l < 4; ++l) {
+            benchmark::RegisterBenchmark((std::string(c.name) + "/" + layouts[l]).c_str(), run, c.convert,
+                                         static_cast<Layout>(l));
+        }
+    }
+    return true;
+}();
+
+} // namespace
+
+BENCHMARK_MAIN();
