@@ -21,7 +21,7 @@
 namespace {
 
 constexpr char programName[] = "pixstream";
-constexpr std::size_t readSize = 131072;
+constexpr std::size_t readSize = 65536;
 
 // atoi's reading of the frame rate (leading white space, one sign, digits up
 // to the first non-digit, none giving 0), computed modulo 256: the same byte
