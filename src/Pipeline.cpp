@@ -17,6 +17,19 @@ WindowScanFunction kernelFor(ScanPath path) {
     }
 }
 
+// Deserializer::process(ch), called from two branches on whether ch is a
+// digit: in each inlined copy the compiler knows the answer and drops the
+// tests that cannot hold (a digit is never ',' or ']'; any other byte stores
+// nothing). bench/ measured 5 to 25 percent more bytes per second than a
+// single call, with process() itself, the reference, untouched.
+inline void feed(Deserializer& deserializer, char ch) {
+    if (ch >= '0' && ch <= '9') {
+        deserializer.process(ch);
+    } else {
+        deserializer.process(ch);
+    }
+}
+
 } // namespace
 
 Pipeline::Pipeline(ScanPath path) : windowScanner(supported(path) ? kernelFor(path) : nullptr) {}
@@ -51,7 +64,7 @@ std::size_t Pipeline::convert(const char* in, std::size_t n, std::uint8_t* out) 
 void Pipeline::scanAllBytes(const char* p, const char* end, std::uint8_t*& output) {
     std::uint8_t* out = output; // local, so that it may live in a register
     for (; p != end; ++p) {
-        deserializer.process(*p);
+        feed(deserializer, *p);
         if (deserializer.hasNext()) {
             emit(imageProcessor, deserializer.next(), out);
         }
@@ -66,7 +79,7 @@ const char* Pipeline::scanBytes(const char* p, const char* end, std::uint8_t*& o
     bool boundary = atPixelBoundary;
     std::size_t untilRetry = bytesBeforeRetry;
     while (p != end) {
-        deserializer.process(*p++);
+        feed(deserializer, *p++);
         boundary = false;
         untilRetry -= untilRetry != 0;
         if (deserializer.hasNext()) {
