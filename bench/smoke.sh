@@ -11,7 +11,7 @@ gen=$build/bench/pixstream-gen
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-echo "-- layouts and arrival give the same bytes"
+echo "-- layouts, arrival and scan paths give the same bytes"
 for layout in compact spaced pretty keyed; do
     "$gen" "$layout" 300K > "$tmp/$layout.json"
     "$build/pixstream" 30 < "$tmp/$layout.json" > "$tmp/$layout.out"
@@ -22,6 +22,12 @@ for layout in compact spaced pretty keyed; do
     cmp -n "$n" "$tmp/$layout.out" "$tmp/compact.out"
     # Through a pipe, in reads of whatever the writer happened to write.
     "$gen" "$layout" 300K | "$build/pixstream" 30 | cmp - "$tmp/$layout.out"
+    # Every scan path this CPU has, end to end.
+    for path in bytes avx2 avx512; do
+        if "$build/bench/pixstream-filter" "$path" < /dev/null > /dev/null 2>&1; then
+            "$build/bench/pixstream-filter" "$path" < "$tmp/$layout.json" | cmp - "$tmp/$layout.out"
+        fi
+    done
 done
 
 echo "-- throughput.sh"

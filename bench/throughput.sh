@@ -11,8 +11,10 @@
 #   ROUNDS   timed runs per program (7); the median is reported
 #   LAYOUTS  any of: compact spaced pretty keyed (all four)
 #   REF      label the ratios are taken against (tr)
-#   rows     default: pixstream, tr -d '[]', cat, wc -l; COMMAND is run by sh
-#            with the input on standard input
+#   rows     default: pixstream (the fastest scan path this CPU has), bytes
+#            (the same loop on the bytewise scanner alone, pixstream-filter),
+#            tr -d '[]', cat, wc -l; COMMAND is run by sh with the input on
+#            standard input
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/release
@@ -32,7 +34,8 @@ while getopts b:s:n:l:r: opt; do
 done
 shift $((OPTIND - 1))
 if [ $# -eq 0 ]; then
-    set -- "pixstream=$build/pixstream 30" "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
+    set -- "pixstream=$build/pixstream 30" "bytes=$build/bench/pixstream-filter bytes" \
+        "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
 fi
 gen=$build/bench/pixstream-gen
 runstat=$build/bench/pixstream-runstat
