@@ -147,7 +147,12 @@ int main(int argc, char** argv) {
     probe.drainUntil(now() + std::max(interval, 0.1));
     const std::size_t beforeClose = probe.arrivedAt.size();
     close(probe.toChild);
-    while (probe.drainUntil(now() + 10)) {
+    // The rest, until the end of output or ten seconds without a byte.
+    for (std::size_t seen = SIZE_MAX; seen != probe.received.size();) {
+        seen = probe.received.size();
+        if (!probe.drainUntil(now() + 10)) {
+            break;
+        }
     }
     int status = 0;
     waitpid(child, &status, 0);
