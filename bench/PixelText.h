@@ -8,10 +8,13 @@
 // Deterministic JSON pixel text for the benchmarks, written a buffer at a time
 // so that inputs of any length never have to exist in memory as a whole.
 //
-// Every layout carries the same pixels for the same seed, and the keyed layout
-// uses keys and names without digits, so all four convert to the same bytes:
-// a cheap check that layout never changes the output.
-enum class Layout { compact, spaced, pretty, keyed };
+// The first four layouts carry the same pixels for the same seed, and the
+// keyed layout uses keys and names without digits, so all four convert to the
+// same bytes: a cheap check that layout never changes the output. The last
+// four are made to be declined by the vector scanner, to show what that
+// costs: digits in keys, digits parted by a space ("2 55"), runs of four
+// digits ("0255"), and random bytes weighted towards the ones that matter.
+enum class Layout { compact, spaced, pretty, keyed, numbered, split, padded, noise };
 
 class PixelText {
 public:
@@ -52,6 +55,10 @@ public:
             text = pixels == 0 ? "[]\n" : "\n]\n";
         } else if (layout == Layout::keyed) {
             text = pixels == 0 ? "{\"frames\":[]}\n" : "]}]}\n";
+        } else if (layout == Layout::numbered) {
+            text = pixels == 0 ? "{}\n" : "]}}\n";
+        } else if (layout == Layout::noise) {
+            text = "\n";
         } else if (pixels == 0) {
             text = "[]\n";
         }
@@ -102,6 +109,46 @@ private:
             for (int i = 0; i < 4; ++i) {
                 p = value(p, colors >> (8 * i) & 0xFFu);
                 p = put(p, i < 3 ? ",\n    " : "\n  ]");
+            }
+            break;
+        case Layout::numbered:
+            // A frame object with numbered keys for every six pixels.
+            if (pixels % 6 == 0) {
+                p = put(p, first ? "{" : "]},");
+                p = put(p, "\"frame");
+                p = value(p, static_cast<unsigned>(pixels / 6 % 256));
+                p = put(p, "\":{\"w\":3,\"h\":2,\"pixels\":[");
+            } else {
+                p = put(p, ",");
+            }
+            p = put(p, "[");
+            for (int i = 0; i < 4; ++i) {
+                p = value(p, colors >> (8 * i) & 0xFFu);
+                p = put(p, i < 3 ? "," : "]");
+            }
+            break;
+        case Layout::split:
+        case Layout::padded:
+            p = put(p, first ? "[[" : ",[");
+            for (int i = 0; i < 4; ++i) {
+                const unsigned v = colors >> (8 * i) & 0xFFu;
+                if (layout == Layout::split) {
+                    *p++ = decimal[v][0];
+                    *p++ = ' ';
+                    p = put(p, decimal[v] + 1);
+                } else {
+                    *p++ = '0';
+                    *p++ = static_cast<char>('0' + v / 100);
+                    *p++ = static_cast<char>('0' + v / 10 % 10);
+                    *p++ = static_cast<char>('0' + v % 10);
+                }
+                p = put(p, i < 3 ? "," : "]");
+            }
+            break;
+        case Layout::noise:
+            for (int i = 0; i < 16; ++i) {
+                static const char alphabet[] = "0123456789012345,,,]][ \n\"-.:a{}";
+                *p++ = alphabet[draw() % (sizeof alphabet - 1)];
             }
             break;
         case Layout::keyed:

@@ -9,7 +9,9 @@
 #   BUILD    build directory holding pixstream and bench/ (build/release)
 #   SIZE     input size for pixstream-gen, e.g. 64M (64M = 67 MB)
 #   ROUNDS   timed runs per program (7); the median is reported
-#   LAYOUTS  any of: compact spaced pretty keyed (all four)
+#   LAYOUTS  any of pixstream-gen's: compact spaced pretty keyed (the
+#            default), numbered split padded noise (made to be declined by
+#            the vector scanner)
 #   REF      label the ratios are taken against (tr)
 #   rows     default: pixstream (the fastest scan path this CPU has), bytes
 #            (the same loop on the bytewise scanner alone, pixstream-filter),
