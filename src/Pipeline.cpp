@@ -2,6 +2,8 @@
 
 #include "ScanWindows.h"
 
+#include <algorithm>
+
 namespace {
 
 WindowScanFunction kernelFor(ScanPath path) {
@@ -72,26 +74,28 @@ void Pipeline::scanAllBytes(const char* p, const char* end, std::uint8_t*& outpu
     output = out;
 }
 
-// The bytewise scanner between vector stretches. It stops at the first
-// pixel boundary once the backoff has run out, for the kernel to try again.
+// The bytewise scanner between vector stretches: first the bytes the
+// backoff still owes, as plainly as the bytewise path, then on to the next
+// pixel boundary, where the kernel may try again.
 const char* Pipeline::scanBytes(const char* p, const char* end, std::uint8_t*& output) {
+    if (bytesBeforeRetry != 0) {
+        const std::size_t owed = std::min(bytesBeforeRetry, static_cast<std::size_t>(end - p));
+        scanAllBytes(p, p + owed, output);
+        p += owed;
+        bytesBeforeRetry -= owed;
+        atPixelBoundary = false;
+    }
     std::uint8_t* out = output;
-    bool boundary = atPixelBoundary;
-    std::size_t untilRetry = bytesBeforeRetry;
     while (p != end) {
         feed(deserializer, *p++);
-        boundary = false;
-        untilRetry -= untilRetry != 0;
         if (deserializer.hasNext()) {
             emit(imageProcessor, deserializer.next(), out);
-            boundary = true;
-            if (untilRetry == 0) {
-                break;
-            }
+            atPixelBoundary = true;
+            output = out;
+            return p;
         }
     }
-    atPixelBoundary = boundary;
-    bytesBeforeRetry = untilRetry;
+    atPixelBoundary = false;
     output = out;
     return p;
 }
