@@ -1,0 +1,80 @@
+// The read loop's body, Pipeline::convert as the program runs it (on the
+// fastest scan path the CPU has), fed in pieces the fuzzer chooses, must give
+// the same bytes as the bytewise reference path fed the text in one piece;
+// every piece writes into a buffer of exactly maxOutput bytes. Catches state
+// lost or kept wrongly across reads, a vector path that reads a value
+// differently, and an output bound that is too small.
+//
+// Input: one byte k, then k bytes of piece sizes (0 to 255, used in turn),
+// then the text.
+
+#include "Pipeline.h"
+#include "ScanPath.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Converts text[0..n) in one call into an exactly sized heap buffer, so an
+// overrun shows under the address sanitizer.
+void convert(Pipeline& pipeline, const char* text, std::size_t n, Bytes& output) {
+    const std::size_t room = Pipeline::maxOutput(n);
+    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[room]);
+    const std::size_t produced = pipeline.convert(text, n, out.get());
+    if (produced > room) {
+        std::fprintf(stderr, "%zu bytes of input gave %zu output bytes, room for %zu\n", n, produced, room);
+        std::abort();
+    }
+    output.insert(output.end(), out.get(), out.get() + produced);
+}
+
+void dump(const char* what, const Bytes& bytes) {
+    std::fprintf(stderr, "%s (%zu bytes):", what, bytes.size());
+    for (const std::uint8_t b : bytes) {
+        std::fprintf(stderr, " %02x", b);
+    }
+    std::fputc('\n', stderr);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::size_t sizeCount = std::min<std::size_t>(data[0], size - 1);
+    const std::uint8_t* sizes = data + 1;
+    // libFuzzer hands over bytes; the program reads chars.
+    const char* text = reinterpret_cast<const char*>(data + 1 + sizeCount); // NOLINT(*-reinterpret-cast)
+    const std::size_t length = size - 1 - sizeCount;
+
+    Bytes whole;
+    Pipeline reference(ScanPath::bytes);
+    convert(reference, text, length, whole);
+
+    Bytes pieces;
+    Pipeline many;
+    // Empty pieces are fair, but only empty ones would never finish.
+    const bool progress = std::any_of(sizes, sizes + sizeCount, [](std::uint8_t n) { return n > 0; });
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < length; ++i) {
+        const std::size_t n = progress ? std::min<std::size_t>(sizes[i % sizeCount], length - at) : length;
+        convert(many, text + at, n, pieces);
+        at += n;
+    }
+
+    if (pieces != whole) {
+        dump("in pieces", pieces);
+        dump("in one piece", whole);
+        std::abort();
+    }
+    return 0;
+}
