@@ -1,11 +1,14 @@
 #!/bin/sh
 # End-to-end tests: runs the built program through real pipes and files and
 # checks its exact output bytes, standard error and exit status.
-# Usage: cli.sh PIXSTREAM EXEC_EMPTY_ARGV
+# Usage: cli.sh PIXSTREAM EXEC_EMPTY_ARGV FAIL_IO
 # A cross build sets PIXSTREAM_EMULATOR to a qemu-user command line.
+# PIXSTREAM_RUNNER, if set, is a command that runs each program (valgrind).
 set -u
 prog=$1
 exec_empty_argv=$2
+fail_io=$3
+runner=${PIXSTREAM_RUNNER:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 emulator=${PIXSTREAM_EMULATOR:-}
@@ -42,7 +45,7 @@ expect() {
 run() {
     input=$1
     shift
-    "$prog" "$@" < "$input" > "$tmp/out" 2> "$tmp/err"
+    $runner "$prog" "$@" < "$input" > "$tmp/out" 2> "$tmp/err"
     got_status=$?
 }
 
@@ -52,9 +55,9 @@ printf '%s,[1,2,3,4]]' "${six%]}" > "$tmp/seven"
 : > "$tmp/empty"
 
 # Wrong argument count: usage on standard output, status 255, nothing read.
-"$prog" > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
+$runner "$prog" > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
 expect "no argument" 255 "$(printf 'Usage: %s fps \n' "$prog" | hex)" 0
-"$prog" 30 31 > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
+$runner "$prog" 30 31 > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
 expect "two arguments" 255 "$(printf 'Usage: %s fps \n' "$prog" | hex)" 0
 if [ -z "$emulator" ]; then
     "$exec_empty_argv" "$prog" > "$tmp/out" 2> "$tmp/err" < "$tmp/six"; got_status=$?
@@ -88,7 +91,7 @@ expect "bytes from 0x80 up" 0 "1e 14 0a 1e" 0
 
 # One byte per write from a slow producer, so reads see single bytes.
 perl -e '$| = 1; for (split //, $ARGV[0]) { print; select(undef, undef, undef, 0.002) }' "$six" |
-    "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
+    $runner "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
 expect "one byte per read" 0 "1e 14 0a 1e" 0
 
 # A two-digit value split at every power-of-two offset from 1 KiB to 256 KiB:
@@ -110,23 +113,119 @@ i=0
 while [ "$i" -lt "$groups" ]; do expected="$expected 0c 0c 0c"; i=$((i + 1)); done
 run "$tmp/split" 30
 expect "value split across read boundaries" 0 "$expected" 0
-cat "$tmp/split" | "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
+cat "$tmp/split" | $runner "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
 expect "value split across pipe reads" 0 "$expected" 0
 
 # A read error is a failure: output so far written, one line, status 1.
 run / 30
 expect "standard input is a directory" 1 "1e" 1
 grep -q '^pixstream: read error: Is a directory$' "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: read error text"; }
-"$prog" 30 <&- > "$tmp/out" 2> "$tmp/err"; got_status=$?
+$runner "$prog" 30 <&- > "$tmp/out" 2> "$tmp/err"; got_status=$?
 expect "standard input closed" 1 "1e" 1
 
 # A write error is a failure: one line, status 1.
-"$prog" 30 < "$tmp/six" > /dev/full 2> "$tmp/err"; got_status=$?
+$runner "$prog" 30 < "$tmp/six" > /dev/full 2> "$tmp/err"; got_status=$?
 : > "$tmp/out"
 expect "standard output full" 1 "" 1
 grep -q '^pixstream: write error: No space left on device$' "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: write error text"; }
-"$prog" 30 < "$tmp/six" >&- 2> "$tmp/err"; got_status=$?
+$runner "$prog" 30 < "$tmp/six" >&- 2> "$tmp/err"; got_status=$?
 expect "standard output closed" 1 "" 1
+
+# Abusive frame rates, read as atoi would but for any length; the sanitizer
+# build runs these too. Each line: printf format of the argument, given a
+# hundred thousand nines and as many zeros, and the header byte.
+nines=$(printf '%100000s' '' | tr ' ' 9)
+zeros=$(printf '%100000s' '' | tr ' ' 0)
+while read -r form byte; do
+    case $form in
+    *%*) fps=$(printf -- "$form" "$nines" "$zeros") ;;
+    *) fps=$(printf -- "$form") ;;
+    esac
+    run "$tmp/empty" "$fps"
+    expect "header for fps [$form]" 0 "$byte" 0
+done <<'END'
+%s%.0s ff
+-%s%.0s 01
++%s%.0s ff
+1%.0s%s 00
+%.0s%s42 2a
++ 00
+- 00
++- 00
+-+5 00
+--1 00
+\040 00
+\040\t\n\v\f\r\040 00
+\040\t-12 f4
+x7 00
+0x1f 00
+1e3 01
+.5 00
+\200 00
+\377\376 00
+7\3779 07
+\2405 00
+\357\274\223 00
+END
+
+# Faults in the middle of a long stream, injected by the preloaded fail_io.
+# Reads are cut to 1000 bytes, so before the Nth read exactly (N-1)*1000
+# bytes were consumed: the output must be that prefix's output, written in
+# full, then one line on standard error and status 1. Interrupted or
+# would-block calls and short transfers are retried and lose nothing.
+awk 'BEGIN { for (i = 0; i < 20000; i++) printf "[%d,%d,%d,%d],", i % 256, i % 7, i * 3 % 300, i % 10 }' > "$tmp/long"
+reference() { head -c "$1" "$tmp/long" | "$prog" 30 > "$tmp/expected"; }
+
+# fault NAME STATUS STDERR_TEXT VARIABLE=VALUE...: compares with $tmp/expected.
+# Only the program gets the preload; under qemu-user through QEMU_SET_ENV,
+# since the host's shell could not load an arm64 library.
+fault() {
+    name=$1 status=$2 text=$3
+    shift 3
+    preload=LD_PRELOAD=$fail_io
+    [ -z "$emulator" ] || preload=QEMU_SET_ENV=$preload
+    timeout 60 env "$preload" ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}" "$@" \
+        $runner "$prog" 30 < "$tmp/long" > "$tmp/out" 2> "$tmp/err"
+    got_status=$?
+    lines=0
+    [ "$status" = 0 ] || lines=1
+    expect "$name" "$status" "$(hex < "$tmp/expected")" "$lines"
+    [ -z "$text" ] || grep -q "^pixstream: $text\$" "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: $name: stderr text"; }
+}
+
+reference 39000
+fault "read fails at the 40th read" 1 "read error: Input/output error" PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_READ=40:EIO
+reference 38000
+fault "write fails at the 40th write" 1 "write error: No space left on device" \
+    PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_WRITE=40:ENOSPC
+: > "$tmp/expected"
+fault "write of the header fails" 1 "write error: Input/output error" PIXSTREAM_FAIL_WRITE=1:EIO
+"$prog" 30 < "$tmp/long" | head -c 99 > "$tmp/expected"
+fault "write fails after 99 one-byte writes" 1 "write error: Broken pipe" PIXSTREAM_WRITE_MAX=1 PIXSTREAM_FAIL_WRITE=100:EPIPE
+reference 1000000
+fault "short reads and writes" 0 "" PIXSTREAM_READ_MAX=7 PIXSTREAM_WRITE_MAX=2
+fault "interrupted read" 0 "" PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_READ=5:EINTR
+fault "read would block" 0 "" PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_READ=5:EAGAIN
+fault "interrupted write" 0 "" PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_WRITE=5:EINTR
+fault "write would block" 0 "" PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_WRITE=5:EAGAIN
+
+# A reader that goes away early. With SIGPIPE at its default, whatever the
+# caller ignores, the signal ends the program (status 141 from the shell);
+# with SIGPIPE ignored the write fails: one line and status 1. Either way it
+# ends, under a timeout in case it would not.
+for signal in default ignore; do
+    yes '[1,2,3,4],' | {
+        timeout 60 env --$signal-signal=PIPE $runner "$prog" 30 2> "$tmp/err"
+        echo $? > "$tmp/status"
+    } | head -c 4 > "$tmp/out"
+    got_status=$(cat "$tmp/status")
+    if [ $signal = default ]; then
+        expect "reader goes away, SIGPIPE default" 141 "1e 02 01 03" 0
+    else
+        expect "reader goes away, SIGPIPE ignored" 1 "1e 02 01 03" 1
+        grep -q '^pixstream: write error: Broken pipe$' "$tmp/err" || { failed=$((failed + 1)); echo "FAIL: broken pipe text"; }
+    fi
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
