@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t sizeCount = std::min<std::size_t>(data[0], size - 1);
     const std::uint8_t* sizes = data + 1;
     // libFuzzer hands over bytes; the program reads chars.
-    const char* text = reinterpret_cast<const char*>(data + 1 + sizeCount); // NOLINT(*-reinterpret-cast)
+    const char* text = reinterpret_cast<const char*>(data + 1 + sizeCount);
     const std::size_t length = size - 1 - sizeCount;
 
     Bytes whole;

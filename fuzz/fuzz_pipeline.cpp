@@ -28,7 +28,7 @@ void dump(const char* what, const std::vector<std::uint8_t>& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // libFuzzer hands over bytes; the program reads chars.
-    const std::string_view text(reinterpret_cast<const char*>(data), size); // NOLINT(*-reinterpret-cast)
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     Deserializer deserializer;
     ImageProcessor imageProcessor;
     std::vector<std::uint8_t> got;
