@@ -109,7 +109,7 @@ inline const char* scanWindows(const char* p, const char* end, ImageProcessor& i
         waiting += found;
         std::size_t sent = 0;
         for (; waiting - sent >= 4; sent += 4) {
-            FenwyViewDataPixel pixel;
+            FenwyViewDataPixel pixel; // NOLINT(cppcoreguidelines-pro-type-member-init): filled at once
             std::memcpy(pixel.colors, queue + sent, 4);
             emit(imageProcessor, pixel, out);
         }
