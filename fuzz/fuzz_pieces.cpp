@@ -8,7 +8,7 @@
 // Input: one byte k, then k bytes of piece sizes (0 to 255, used in turn),
 // then the text.
 
-#include "Pipeline.h"
+#include "Convert.h"
 #include "ScanPath.h"
 
 #include <algorithm>
@@ -19,32 +19,9 @@
 #include <memory>
 #include <vector>
 
-namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// Converts text[0..n) in one call into an exactly sized heap buffer, so an
-// overrun shows under the address sanitizer.
-void convert(Pipeline& pipeline, const char* text, std::size_t n, Bytes& output) {
-    const std::size_t room = Pipeline::maxOutput(n);
-    const std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[room]);
-    const std::size_t produced = pipeline.convert(text, n, out.get());
-    if (produced > room) {
-        std::fprintf(stderr, "%zu bytes of input gave %zu output bytes, room for %zu\n", n, produced, room);
-        std::abort();
-    }
-    output.insert(output.end(), out.get(), out.get() + produced);
-}
-
-void dump(const char* what, const Bytes& bytes) {
-    std::fprintf(stderr, "%s (%zu bytes):", what, bytes.size());
-    for (const std::uint8_t b : bytes) {
-        std::fprintf(stderr, " %02x", b);
-    }
-    std::fputc('\n', stderr);
-}
-
-} // namespace
+using fuzz::Bytes;
+using fuzz::convert;
+using fuzz::dump;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

@@ -1,0 +1,51 @@
+// Each vector scan path against the bytewise path, both fed the same text in
+// the same pieces the fuzzer chooses, so that windows start at every offset:
+// after every piece both must have written the same bytes. Catches a value
+// read differently, a window taken that should have been declined, and
+// output held back to a later piece.
+//
+// Input: one byte choosing the path (even: AVX2, odd: AVX-512; a path the
+// CPU lacks is skipped), one byte k, then k bytes of piece sizes (0 to 255,
+// used in turn), then the text.
+
+#include "Convert.h"
+#include "ScanPath.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    const ScanPath path = data[0] % 2 == 0 ? ScanPath::avx2 : ScanPath::avx512;
+    if (!supported(path)) {
+        return 0;
+    }
+    const std::size_t sizeCount = std::min<std::size_t>(data[1], size - 2);
+    const std::uint8_t* sizes = data + 2;
+    const char* text = reinterpret_cast<const char*>(data + 2 + sizeCount);
+    const std::size_t length = size - 2 - sizeCount;
+
+    Pipeline reference(ScanPath::bytes);
+    Pipeline vector(path);
+    fuzz::Bytes expected;
+    fuzz::Bytes got;
+    const bool progress = std::any_of(sizes, sizes + sizeCount, [](std::uint8_t n) { return n > 0; });
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < length; ++i) {
+        const std::size_t n = progress ? std::min<std::size_t>(sizes[i % sizeCount], length - at) : length;
+        fuzz::convert(reference, text + at, n, expected);
+        fuzz::convert(vector, text + at, n, got);
+        if (got != expected) {
+            std::fprintf(stderr, "path %d, after %zu bytes\n", static_cast<int>(path), at + n);
+            fuzz::dump("vector path", got);
+            fuzz::dump("bytewise path", expected);
+            std::abort();
+        }
+        at += n;
+    }
+    return 0;
+}
