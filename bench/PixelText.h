@@ -89,6 +89,16 @@ private:
         return p + length[v];
     }
 
+    // One pixel as a compact array: "[1,2,3,4]".
+    char* array(char* p, std::uint32_t colors) const {
+        p = put(p, "[");
+        for (int i = 0; i < 4; ++i) {
+            p = value(p, colors >> (8 * i) & 0xFFu);
+            p = put(p, i < 3 ? "," : "]");
+        }
+        return p;
+    }
+
     char* pixel(char* p) {
         const std::uint32_t colors = draw();
         const bool first = pixels == 0;
@@ -121,11 +131,7 @@ private:
             } else {
                 p = put(p, ",");
             }
-            p = put(p, "[");
-            for (int i = 0; i < 4; ++i) {
-                p = value(p, colors >> (8 * i) & 0xFFu);
-                p = put(p, i < 3 ? "," : "]");
-            }
+            p = array(p, colors);
             break;
         case Layout::split:
         case Layout::padded:
@@ -159,11 +165,7 @@ private:
             } else {
                 p = put(p, ",");
             }
-            p = put(p, "[");
-            for (int i = 0; i < 4; ++i) {
-                p = value(p, colors >> (8 * i) & 0xFFu);
-                p = put(p, i < 3 ? "," : "]");
-            }
+            p = array(p, colors);
             break;
         }
         ++pixels;

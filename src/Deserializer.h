@@ -52,7 +52,7 @@ inline void Deserializer::process(char ch) {
     if (!colorFinished(ch)) {
         return;
     }
-    // Stale digits behind the zero are never read: after "1234," the buffer
+    // Stale digits behind the zero never count: after "1234," the buffer
     // holds "4\0" then "3\0", and the second value reads as 4.
     *cursor = '\0';
     // The decimal value of the one to three digits before the zero, exactly
