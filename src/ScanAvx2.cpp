@@ -6,6 +6,8 @@
 
 #include <immintrin.h>
 
+#include <cstring>
+
 namespace {
 
 struct Avx2 {
@@ -20,8 +22,8 @@ struct Avx2 {
         return static_cast<std::size_t>(__builtin_popcountll(mask));
     }
 
-    __attribute__((target("avx2,popcnt"))) static WindowClasses classify(const char* window,
-                                                                         std::uint8_t* values) {
+    __attribute__((target("avx2,popcnt"))) static WindowClasses
+    classify(const char* window, std::uint8_t* queue, std::uint32_t carry, std::size_t waiting) {
         // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9.
         const __m256i times10 = _mm256_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0, //
                                                  0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0);
@@ -57,7 +59,9 @@ struct Avx2 {
             previousIsDigit = isDigit;
         }
         // No byte compress before AVX-512: gather the values at the runs'
-        // last digits one by one.
+        // last digits one by one, after the values still waiting.
+        std::memcpy(queue, &carry, 4);
+        std::uint8_t* values = queue + waiting;
         for (std::uint64_t last = digits & ~(digits >> 1); last != 0; last &= last - 1) {
             *values++ = atEach[__builtin_ctzll(last)];
         }

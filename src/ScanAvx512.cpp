@@ -23,7 +23,7 @@ struct Avx512 {
     }
 
     __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) static WindowClasses
-    classify(const char* window, std::uint8_t* values) {
+    classify(const char* window, std::uint8_t* queue, std::uint32_t carry, std::size_t waiting) {
         // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, per lane.
         const __m512i times10 = _mm512_maskz_broadcast_i32x4(
             0xFFFF, _mm_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0));
@@ -39,8 +39,12 @@ struct Avx512 {
         const __m512i tens = _mm512_shuffle_epi8(times10, before<1>(digit));
         const __m512i hundreds = _mm512_maskz_shuffle_epi8(isDigit << 1, times100, before<2>(digit));
         const __m512i atEach = _mm512_add_epi8(digit, _mm512_add_epi8(tens, hundreds));
-        // The values at the runs' last digits, packed together.
-        _mm512_storeu_si512(values, _mm512_maskz_compress_epi8(isDigit & ~(isDigit >> 1), atEach));
+        // The values at the runs' last digits, packed together, after the
+        // values still waiting.
+        const __m512i found = _mm512_maskz_compress_epi8(isDigit & ~(isDigit >> 1), atEach);
+        const __mmask64 after = ~std::uint64_t{0} << waiting;
+        _mm512_store_si512(queue,
+                           _mm512_mask_expand_epi8(_mm512_set1_epi32(static_cast<int>(carry)), after, found));
         return {isDigit, isTerminator};
     }
 };

@@ -45,10 +45,13 @@ struct WindowClasses {
 // exactly as if it had read every byte before.
 //
 // Kernel supplies, compiled for its instruction set:
-//   classify(window, values): the classes of the 64 bytes, and in values,
-//     in order, for every run of digits that ends in the window, the low 8
-//     bits of its decimal value (runs begin no earlier than the window);
-//     may write up to 64 bytes.
+//   classify(window, queue, carry, waiting): the classes of the 64 bytes;
+//     into queue, 64 bytes aligned to 64, the waiting low bytes of carry,
+//     then in order, for every run of digits that ends in the window, the
+//     low 8 bits of its decimal value (runs begin no earlier than the
+//     window). The pixels are then read from queue four bytes at a time at
+//     multiples of four, which a kernel that writes it in one store lets
+//     the CPU forward from that store.
 //   count(mask): the number of bits set.
 // The start of the run of digits that holds bit at.
 inline int startOfRun(std::uint64_t starts, int at) {
@@ -61,15 +64,17 @@ inline const char* scanWindows(const char* p, const char* end, ImageProcessor& i
                                std::uint8_t*& output) {
     std::uint8_t* out = output; // local, so that it may live in a register
     // Values not yet sent on: at most three left from earlier windows, then
-    // this window's. Where the first of those left waiting begins is kept as
-    // a window and the number of runs before it there, resolved on return.
-    std::uint8_t queue[3 + 64];
+    // this window's, at most 32 (each takes two bytes or more). Where the
+    // first of those left waiting begins is kept as a window and the number
+    // of runs before it there, resolved on return.
+    alignas(64) std::uint8_t queue[64];
+    std::uint32_t carry = 0; // the values left waiting, first in the low byte
     std::size_t waiting = 0;
     const char* startWindow = p;
     std::uint64_t startRuns = 0;
     std::size_t startSkip = 0;
     while (end - p >= 64) {
-        const WindowClasses classes = Kernel::classify(p, queue + waiting);
+        const WindowClasses classes = Kernel::classify(p, queue, carry, waiting);
         const std::uint64_t digits = classes.digits;
         const std::uint64_t ignored = ~(digits | classes.terminators);
         const std::uint64_t starts = digits & ~(digits << 1);
@@ -114,7 +119,7 @@ inline const char* scanWindows(const char* p, const char* end, ImageProcessor& i
             emit(imageProcessor, pixel, out);
         }
         waiting -= sent;
-        std::memcpy(queue, queue + sent, 3);
+        std::memcpy(&carry, queue + sent, 4);
         if (waiting != 0 && waiting <= found) {
             startWindow = p;
             startRuns = starts & taken;
