@@ -4,23 +4,28 @@
 
 #include "ConvertStream.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    static const char* const names[] = {"bytes", "avx2", "avx512"};
-    int path = -1;
-    for (int i = 0; argc == 2 && i < 3; ++i) {
-        if (std::strcmp(argv[1], names[i]) == 0) {
-            path = i;
+    const ScanPath* const end = std::end(allScanPaths);
+    const ScanPath* const chosen = std::find_if(std::begin(allScanPaths), end, [&](ScanPath path) {
+        return argc == 2 && std::strcmp(argv[1], scanPathName(path)) == 0 && supported(path);
+    });
+    if (chosen != end) {
+        Pipeline pipeline(*chosen);
+        return convertStream(pipeline, 30, STDIN_FILENO, STDOUT_FILENO);
+    }
+    std::fputs("usage: pixstream-filter PATH, one of the scan paths this CPU supports:", stderr);
+    for (const ScanPath path : allScanPaths) {
+        if (supported(path)) {
+            std::fprintf(stderr, " %s", scanPathName(path));
         }
     }
-    if (path < 0 || !supported(static_cast<ScanPath>(path))) {
-        std::fprintf(stderr, "usage: pixstream-filter bytes|avx2|avx512 (a path this CPU supports)\n");
-        return 2;
-    }
-    Pipeline pipeline(static_cast<ScanPath>(path));
-    return convertStream(pipeline, 30, STDIN_FILENO, STDOUT_FILENO);
+    std::fputc('\n', stderr);
+    return 2;
 }

@@ -1,12 +1,12 @@
-// Each vector scan path against the bytewise path, both fed the same text in
+// Each block scan path against the bytewise path, both fed the same text in
 // the same pieces the fuzzer chooses, so that windows start at every offset:
 // after every piece both must have written the same bytes. Catches a value
-// read differently, a window taken that should have been declined, and
+// read differently, state lost between windows or between pieces, and
 // output held back to a later piece.
 //
-// Input: one byte choosing the path (even: AVX2, odd: AVX-512; a path the
-// CPU lacks is skipped), one byte k, then k bytes of piece sizes (0 to 255,
-// used in turn), then the text.
+// Input: one byte choosing the path (modulo 3: portable, AVX2, AVX-512; a
+// path the CPU lacks is skipped), one byte k, then k bytes of piece sizes
+// (0 to 255, used in turn), then the text.
 
 #include "Convert.h"
 #include "ScanPath.h"
@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) {
         return 0;
     }
-    const ScanPath path = data[0] % 2 == 0 ? ScanPath::avx2 : ScanPath::avx512;
+    static const ScanPath paths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512};
+    const ScanPath path = paths[data[0] % 3];
     if (!supported(path)) {
         return 0;
     }
@@ -40,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::convert(reference, text + at, n, expected);
         fuzz::convert(vector, text + at, n, got);
         if (got != expected) {
-            std::fprintf(stderr, "path %d, after %zu bytes\n", static_cast<int>(path), at + n);
-            fuzz::dump("vector path", got);
+            std::fprintf(stderr, "path %s, after %zu bytes\n", scanPathName(path), at + n);
+            fuzz::dump("block path", got);
             fuzz::dump("bytewise path", expected);
             std::abort();
         }

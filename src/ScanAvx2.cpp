@@ -2,78 +2,168 @@
 
 #if defined(__x86_64__)
 
-#include "ScanWindows.h"
+#include "ScanBlocks.h"
+#include "ValueMasks.h"
 
 #include <immintrin.h>
 
-#include <cstring>
+// NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
+#define PIXSTREAM_AVX2 "avx2,popcnt"
 
 namespace {
 
-struct Avx2 {
-    // The 32 bytes of current shifted up by n places, the gap filled from
-    // the top of previous: for each byte, the byte n places before it.
-    template <int n>
-    __attribute__((target("avx2"))) static __m256i before(__m256i current, __m256i previous) {
-        return _mm256_alignr_epi8(current, _mm256_permute2x128_si256(previous, current, 0x21), 16 - n);
+// For each 8-bit mask, the places of its set bits in order, then zeros: the
+// byte shuffle that packs the bytes a mask selects to the front.
+struct PackTable {
+    std::uint8_t rows[256][8];
+};
+
+constexpr PackTable makePackTable() {
+    PackTable table{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned at = 0;
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if (((mask >> bit) & 1u) != 0) {
+                table.rows[mask][at++] = static_cast<std::uint8_t>(bit);
+            }
+        }
+    }
+    return table;
+}
+
+constexpr PackTable packTable = makePackTable();
+
+// One 64-byte window in two 32-byte halves. AVX2 has no byte compress, so
+// eight bytes at a time are packed with a shuffle from the table and stored
+// one after another; the packed stream shifted by one and two places is then
+// a reload from one and two bytes before it.
+class Avx2Window {
+public:
+    explicit Avx2Window(const ScanCarry& carry) : pending(carry.pending) {
+        stream[0] = carry.lastDigits[0];
+        stream[1] = carry.lastDigits[1];
     }
 
-    __attribute__((target("avx2,popcnt"))) static std::size_t count(std::uint64_t mask) {
-        return static_cast<std::size_t>(__builtin_popcountll(mask));
+    void save(ScanCarry& carry) const {
+        carry.lastDigits[0] = stream[0];
+        carry.lastDigits[1] = stream[1];
+        carry.pending = static_cast<std::uint8_t>(pending);
     }
 
-    __attribute__((target("avx2,popcnt"))) static WindowClasses
-    classify(const char* window, std::uint8_t* queue, std::uint32_t carry, std::size_t waiting) {
+    __attribute__((target(PIXSTREAM_AVX2))) std::size_t scan(const char* window, std::uint8_t* values,
+                                                             std::size_t count) {
+        const __m256i low = _mm256_sub_epi8(load(window), _mm256_set1_epi8('0'));
+        const __m256i high = _mm256_sub_epi8(load(window + 32), _mm256_set1_epi8('0'));
+        // ',' and ']' less '0'.
+        const __m256i comma = _mm256_set1_epi8(',' - '0');
+        const __m256i bracket = _mm256_set1_epi8(']' - '0');
+        const std::uint64_t kept =
+            bits(_mm256_or_si256(isDigit(low), _mm256_or_si256(_mm256_cmpeq_epi8(low, comma),
+                                                               _mm256_cmpeq_epi8(low, bracket)))) |
+            bits(_mm256_or_si256(isDigit(high), _mm256_or_si256(_mm256_cmpeq_epi8(high, comma),
+                                                                _mm256_cmpeq_epi8(high, bracket))))
+                << 32;
+        if (kept == 0) {
+            return count;
+        }
+        std::uint8_t* const packed = stream + 2;
+        const std::size_t size = pack(low, high, kept, packed);
+        const __m256i packedLow = load(packed);
+        const __m256i packedHigh = load(packed + 32);
+        const ValueMasks m = ValueMasks::of(bits(isDigit(packedLow)) | bits(isDigit(packedHigh)) << 32,
+                                            static_cast<unsigned>(size), pending);
+        const __m256i runningLow =
+            running(packedLow, load(packed - 1), load(packed - 2), static_cast<std::uint32_t>(m.tens),
+                    static_cast<std::uint32_t>(m.hundreds));
+        const __m256i runningHigh =
+            running(packedHigh, load(packed + 31), load(packed + 30),
+                    static_cast<std::uint32_t>(m.tens >> 32), static_cast<std::uint32_t>(m.hundreds >> 32));
+        // After the open group's running value, kept at values[count] by the
+        // last window, if this window's first byte ends it.
+        count += m.closesPending;
+        pack(runningLow, runningHigh, m.take, values + count);
+        std::memmove(stream, stream + size, 2);
+        pending = m.pending;
+        return count + m.finished;
+    }
+
+    static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
+        return reduceGroups(values, groups, out);
+    }
+
+private:
+    __attribute__((target(PIXSTREAM_AVX2))) static __m256i load(const void* p) {
+        return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+    }
+
+    __attribute__((target(PIXSTREAM_AVX2))) static std::uint64_t bits(__m256i bytes) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+    }
+
+    // byte - '0' <= 9, unsigned: exactly the ten digits
+    __attribute__((target(PIXSTREAM_AVX2))) static __m256i isDigit(__m256i offset) {
+        return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
+    }
+
+    // The 32 bits of mask as 32 bytes, 0xFF where the bit is set.
+    __attribute__((target(PIXSTREAM_AVX2))) static __m256i bytesOf(std::uint32_t mask) {
+        const __m256i spread =
+            _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(mask)),
+                                _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, //
+                                                 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+        const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201u));
+        return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+    }
+
+    // The value of its group so far at each of 32 packed bytes.
+    __attribute__((target(PIXSTREAM_AVX2))) static __m256i
+    running(__m256i digit, __m256i back1, __m256i back2, std::uint32_t tens, std::uint32_t hundreds) {
         // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9.
         const __m256i times10 = _mm256_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0, //
                                                  0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0);
         const __m256i times100 =
             _mm256_setr_epi8(0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0, //
                              0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0);
-        __m256i previousDigit = _mm256_setzero_si256();
-        __m256i previousIsDigit = _mm256_setzero_si256();
-        alignas(32) std::uint8_t atEach[64];
-        std::uint64_t digits = 0;
-        std::uint64_t terminators = 0;
-        for (int half = 0; half < 2; ++half) {
-            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(window + 32 * half));
-            const __m256i offset = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
-            // byte - '0' <= 9, unsigned: exactly the ten digits
-            const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
-            const __m256i isTerminator = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(',')),
-                                                         _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(']')));
-            const __m256i digit = _mm256_and_si256(offset, isDigit); // 0 to 9, and 0 for other bytes
-            // The value of the run so far at each byte. A non-digit adds 0,
-            // so the tens need no mask; the hundreds do, lest a digit two
-            // places back reach over a separator (",1,2").
-            const __m256i tens = _mm256_shuffle_epi8(times10, before<1>(digit, previousDigit));
-            const __m256i hundreds =
-                _mm256_and_si256(_mm256_shuffle_epi8(times100, before<2>(digit, previousDigit)),
-                                 before<1>(isDigit, previousIsDigit));
-            _mm256_store_si256(reinterpret_cast<__m256i*>(atEach + 32 * half),
-                               _mm256_add_epi8(digit, _mm256_add_epi8(tens, hundreds)));
-            digits |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(isDigit))} << (32 * half);
-            terminators |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(isTerminator))}
-                           << (32 * half);
-            previousDigit = digit;
-            previousIsDigit = isDigit;
-        }
-        // No byte compress before AVX-512: gather the values at the runs'
-        // last digits one by one, after the values still waiting.
-        std::memcpy(queue, &carry, 4);
-        std::uint8_t* values = queue + waiting;
-        for (std::uint64_t last = digits & ~(digits >> 1); last != 0; last &= last - 1) {
-            *values++ = atEach[__builtin_ctzll(last)];
-        }
-        return {digits, terminators};
+        return _mm256_add_epi8(
+            digit,
+            _mm256_add_epi8(_mm256_and_si256(_mm256_shuffle_epi8(times10, back1), bytesOf(tens)),
+                            _mm256_and_si256(_mm256_shuffle_epi8(times100, back2), bytesOf(hundreds))));
     }
+
+    // Stores the bytes of low and high that mask selects, in order, at out
+    // (writing up to 64 bytes there); returns how many.
+    __attribute__((target(PIXSTREAM_AVX2))) static std::size_t pack(__m256i low, __m256i high,
+                                                                    std::uint64_t mask, std::uint8_t* out) {
+        const __m128i quarters[4] = {_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1),
+                                     _mm256_castsi256_si128(high), _mm256_extracti128_si256(high, 1)};
+        std::uint8_t* p = out;
+        for (const __m128i quarter : quarters) {
+            const auto first = static_cast<unsigned>(mask & 0xFFu);
+            const auto second = static_cast<unsigned>((mask >> 8) & 0xFFu);
+            mask >>= 16;
+            const __m128i firstOrder =
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[first]));
+            const __m128i secondOrder = _mm_add_epi8(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[second])), _mm_set1_epi8(8));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(quarter, firstOrder));
+            p += __builtin_popcount(first);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(quarter, secondOrder));
+            p += __builtin_popcount(second);
+        }
+        return static_cast<std::size_t>(p - out);
+    }
+
+    // The packed stream after the last two bytes of the windows before, with
+    // room for the last 8-byte store of the packing.
+    std::uint8_t stream[2 + 64 + 8] = {};
+    unsigned pending;
 };
 
 } // namespace
 
-__attribute__((target("avx2,popcnt"), flatten)) const char*
-scanWindowsAvx2(const char* p, const char* end, ImageProcessor& imageProcessor, std::uint8_t*& out) {
-    return scanWindows<Avx2>(p, end, imageProcessor, out);
+__attribute__((target(PIXSTREAM_AVX2), flatten)) std::size_t scanAvx2(ScanCarry& carry, const char* in,
+                                                                      std::size_t n, std::uint8_t* out) {
+    return scanBlocks<Avx2Window>(carry, in, n, out);
 }
 
 #endif

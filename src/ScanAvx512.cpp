@@ -2,58 +2,118 @@
 
 #if defined(__x86_64__)
 
-#include "ScanWindows.h"
+#include "ScanBlocks.h"
+#include "ValueMasks.h"
 
 #include <immintrin.h>
 
+// NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
+#define PIXSTREAM_AVX512 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt"
+
 namespace {
 
-struct Avx512 {
-    // Each byte of v shifted up by n places across the whole register, zeros
-    // shifted in: alignr works within 16-byte lanes, so the lane below is
-    // brought up first. (The masked forms of the intrinsics, with every lane
-    // selected, spare GCC 12 a false "may be used uninitialized".)
-    template <int n> __attribute__((target("avx512f,avx512bw"))) static __m512i before(__m512i v) {
-        const __m512i laneBelow = _mm512_maskz_alignr_epi64(0xFF, v, _mm512_setzero_si512(), 6);
-        return _mm512_alignr_epi8(v, laneBelow, 16 - n);
+// 0, 1, ..., 63.
+constexpr std::uint8_t iota64[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                     16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                                     32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
+                                     48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+
+// For two output pixels (48 values), the six values of each output channel
+// in an 8-byte lane of their own: channels 0, 1, 2 take colours 1, 0, 2.
+// The last two bytes of each lane, and the last two lanes, are zeroed.
+constexpr std::uint8_t reduceOrder[64] = {1,  5,  9,  13, 17, 21, 0, 0, 0,  4,  8,  12, 16, 20, 0, 0,
+                                          2,  6,  10, 14, 18, 22, 0, 0, 25, 29, 33, 37, 41, 45, 0, 0,
+                                          24, 28, 32, 36, 40, 44, 0, 0, 26, 30, 34, 38, 42, 46, 0, 0};
+
+// One 64-byte window in registers: byte compress packs the digits and
+// terminators together, byte permutes shift the packed stream by one and two
+// places for the tens and hundreds. (The zero-masked forms of the intrinsics
+// spare GCC 12 a false "may be used uninitialized" on undefined vectors.)
+class Avx512Window {
+public:
+    __attribute__((target(PIXSTREAM_AVX512))) explicit Avx512Window(const ScanCarry& carry)
+        : last(_mm512_set1_epi16(static_cast<short>(carry.lastDigits[0] | carry.lastDigits[1] << 8))),
+          pending(carry.pending) {}
+
+    __attribute__((target(PIXSTREAM_AVX512))) void save(ScanCarry& carry) const {
+        const auto top =
+            static_cast<unsigned>(_mm_extract_epi16(_mm512_maskz_extracti32x4_epi32(0xF, last, 3), 7));
+        carry.lastDigits[0] = static_cast<std::uint8_t>(top);
+        carry.lastDigits[1] = static_cast<std::uint8_t>(top >> 8);
+        carry.pending = static_cast<std::uint8_t>(pending);
     }
 
-    __attribute__((target("popcnt"))) static std::size_t count(std::uint64_t mask) {
-        return static_cast<std::size_t>(__builtin_popcountll(mask));
-    }
+    __attribute__((target(PIXSTREAM_AVX512))) std::size_t scan(const char* window, std::uint8_t* values,
+                                                               std::size_t count) {
+        const __m512i bytes = _mm512_loadu_si512(window);
+        const __m512i offset = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+        const __m512i nine = _mm512_set1_epi8(9);
+        // byte - '0' <= 9, unsigned: exactly the ten digits
+        const std::uint64_t digits = _mm512_cmple_epu8_mask(offset, nine);
+        const std::uint64_t kept = digits | _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(',')) |
+                                   _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(']'));
+        if (kept == 0) {
+            return count;
+        }
+        // Digits 0 to 9 and, for ',' and ']', values above 9, in input order.
+        const __m512i packed = _mm512_maskz_compress_epi8(kept, offset);
+        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
+        // The digits among the packed bytes, from the masks already at hand.
+        const ValueMasks m = ValueMasks::of(_pext_u64(digits, kept), size, pending);
 
-    __attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) static WindowClasses
-    classify(const char* window, std::uint8_t* queue, std::uint32_t carry, std::size_t waiting) {
+        // Each packed byte's predecessors, the last window's bytes before
+        // the first: permutes index the 128 bytes of last, then packed.
+        const __m512i iota = _mm512_loadu_si512(iota64);
+        const __m512i back1 =
+            _mm512_permutex2var_epi8(last, _mm512_add_epi8(iota, _mm512_set1_epi8(63)), packed);
+        const __m512i back2 =
+            _mm512_permutex2var_epi8(last, _mm512_add_epi8(iota, _mm512_set1_epi8(62)), packed);
         // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, per lane.
         const __m512i times10 = _mm512_maskz_broadcast_i32x4(
             0xFFFF, _mm_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0));
         const __m512i times100 = _mm512_maskz_broadcast_i32x4(
             0xFFFF, _mm_setr_epi8(0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0));
-        const __m512i bytes = _mm512_loadu_si512(window);
-        const __m512i offset = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
-        const __mmask64 isDigit = _mm512_cmple_epu8_mask(offset, _mm512_set1_epi8(9));
-        const __mmask64 isTerminator = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(',')) |
-                                       _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(']'));
-        const __m512i digit = _mm512_maskz_mov_epi8(isDigit, offset);
-        // As in the AVX2 kernel: hundreds only where the byte before is a digit.
-        const __m512i tens = _mm512_shuffle_epi8(times10, before<1>(digit));
-        const __m512i hundreds = _mm512_maskz_shuffle_epi8(isDigit << 1, times100, before<2>(digit));
-        const __m512i atEach = _mm512_add_epi8(digit, _mm512_add_epi8(tens, hundreds));
-        // The values at the runs' last digits, packed together, after the
-        // values still waiting.
-        const __m512i found = _mm512_maskz_compress_epi8(isDigit & ~(isDigit >> 1), atEach);
-        const __mmask64 after = ~std::uint64_t{0} << waiting;
-        _mm512_store_si512(queue,
-                           _mm512_mask_expand_epi8(_mm512_set1_epi32(static_cast<int>(carry)), after, found));
-        return {isDigit, isTerminator};
+        const __m512i running =
+            _mm512_add_epi8(packed, _mm512_add_epi8(_mm512_maskz_shuffle_epi8(m.tens, times10, back1),
+                                                    _mm512_maskz_shuffle_epi8(m.hundreds, times100, back2)));
+        // After the open group's running value, kept at values[count] by the
+        // last window, if this window's first byte ends it.
+        count += m.closesPending;
+        _mm512_storeu_si512(values + count, _mm512_maskz_compress_epi8(m.take, running));
+        last = _mm512_permutex2var_epi8(
+            last, _mm512_add_epi8(iota, _mm512_set1_epi8(static_cast<char>(size))), packed);
+        pending = m.pending;
+        return count + m.finished;
     }
+
+    // Two output pixels at a time: a byte permute gives each channel's six
+    // values of each pixel an 8-byte lane, a sum of absolute differences
+    // against zero adds each lane, a high multiply divides by 6.
+    __attribute__((target(PIXSTREAM_AVX512))) static std::uint8_t*
+    reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
+        const __m512i order = _mm512_loadu_si512(reduceOrder);
+        for (; groups >= 2; groups -= 2, values += 48, out += 6) {
+            const __m512i lanes =
+                _mm512_maskz_permutexvar_epi8(0x3F3F3F3F3F3Fu, order, _mm512_loadu_si512(values));
+            const __m512i means =
+                _mm512_mulhi_epu16(_mm512_sad_epu8(lanes, _mm512_setzero_si512()), _mm512_set1_epi64(10923));
+            const auto six =
+                static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm512_maskz_cvtepi64_epi8(0xFF, means)));
+            std::memcpy(out, &six, 6);
+        }
+        return reduceGroups(values, groups, out);
+    }
+
+private:
+    __m512i last; // the packed stream before this window, its last two bytes at the top
+    unsigned pending;
 };
 
 } // namespace
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"), flatten)) const char*
-scanWindowsAvx512(const char* p, const char* end, ImageProcessor& imageProcessor, std::uint8_t*& out) {
-    return scanWindows<Avx512>(p, end, imageProcessor, out);
+__attribute__((target(PIXSTREAM_AVX512), flatten)) std::size_t scanAvx512(ScanCarry& carry, const char* in,
+                                                                          std::size_t n, std::uint8_t* out) {
+    return scanBlocks<Avx512Window>(carry, in, n, out);
 }
 
 #endif

@@ -5,6 +5,7 @@
 bool supported(ScanPath path) {
     switch (path) {
     case ScanPath::bytes:
+    case ScanPath::portable:
         return true;
 #if defined(__x86_64__)
     // These also check that the operating system saves the vector registers.
@@ -14,8 +15,8 @@ bool supported(ScanPath path) {
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     case ScanPath::avx512:
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-               __builtin_cpu_supports("popcnt");
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
+               __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
 #else
     case ScanPath::avx2:
     case ScanPath::avx512:
@@ -31,5 +32,19 @@ ScanPath fastestScanPath() {
             return path;
         }
     }
-    return ScanPath::bytes;
+    return ScanPath::portable;
+}
+
+const char* scanPathName(ScanPath path) {
+    switch (path) {
+    case ScanPath::bytes:
+        return "bytes";
+    case ScanPath::portable:
+        return "portable";
+    case ScanPath::avx2:
+        return "avx2";
+    case ScanPath::avx512:
+        return "avx512";
+    }
+    return "?";
 }

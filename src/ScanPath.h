@@ -1,14 +1,17 @@
 #ifndef PIXSTREAM_SCANPATH_H
 #define PIXSTREAM_SCANPATH_H
 
-// How Pipeline scans its input: byte by byte alone, or with a vector kernel
-// that takes well-formed stretches 64 bytes at a time and hands the rest to
-// the bytewise scanner.
+// How Pipeline scans its input. Every path but bytes is a block scanner that
+// takes 64 bytes at a time, whatever they hold, and must give the same bytes
+// as the bytewise scanner.
 enum class ScanPath {
-    bytes,
-    avx2,   // AVX2
-    avx512, // AVX-512 with byte compress (BW and VBMI2)
+    bytes,    // the bytewise scanner, one byte at a time: the reference
+    portable, // the block scanner in plain C++, for any CPU
+    avx2,     // x86-64 with AVX2
+    avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
 };
+
+constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::avx2, ScanPath::avx512};
 
 // Whether the running CPU (and operating system) can take this path.
 bool supported(ScanPath path);
@@ -16,5 +19,8 @@ bool supported(ScanPath path);
 // The fastest path the running CPU supports; asked once, when the program
 // starts, since the answer cannot change during a run.
 ScanPath fastestScanPath();
+
+// The path's name as the benchmark tools spell it ("bytes", "avx2", ...).
+const char* scanPathName(ScanPath path);
 
 #endif

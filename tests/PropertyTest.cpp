@@ -138,15 +138,14 @@ void checkSeed(std::uint64_t seed) {
                 {"pieces of 1 to 16", 1, 16},
                 {"pieces of 0 to 2048", 0, 2048},
                 {"reads of 1024", 1024, 1024}};
-    for (const ScanPath path : {ScanPath::bytes, ScanPath::avx2, ScanPath::avx512}) {
+    for (const ScanPath path : allScanPaths) {
         if (!supported(path)) {
             continue;
         }
         for (const auto& cut : cuts) {
             const Bytes got =
                 convertInPieces(path, text, [&] { return cut.low + draw.below(cut.high - cut.low + 1); });
-            ASSERT_EQ(got, expected) << cut.name << ", length " << length << ", path "
-                                     << static_cast<int>(path);
+            ASSERT_EQ(got, expected) << cut.name << ", length " << length << ", path " << scanPathName(path);
         }
     }
 }

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// The vector paths against the bytewise scanner: same input, same bytes out,
-// however the input is cut into pieces and wherever a pattern falls within a
-// 64-byte window.
+// The block scan paths against the bytewise scanner: same input, same bytes
+// out, however the input is cut into pieces and wherever a pattern falls
+// within a 64-byte window.
 
 namespace {
 
@@ -29,7 +29,7 @@ Bytes convert(ScanPath path, const std::string& text, const std::vector<std::siz
     return output;
 }
 
-const ScanPath vectorPaths[] = {ScanPath::avx2, ScanPath::avx512};
+const ScanPath blockPaths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512};
 
 std::string value(std::mt19937& random, int most) {
     return std::to_string(std::uniform_int_distribution<int>(0, most)(random));
@@ -62,8 +62,8 @@ std::string noise(std::mt19937& random, std::size_t length) {
     return text;
 }
 
-// Well-formed text with a few faults dropped in: joined, long and
-// unterminated runs among the runs the kernel takes.
+// Well-formed text with a few odd runs dropped in: joined, long and
+// unterminated ones among the plain values.
 std::string mutate(std::mt19937& random, std::string text) {
     static const char* const faults[] = {"1 2,", "1234,", "12\"", "7", " ", "123", "99999,", "\x80", "\0"};
     const int count = static_cast<int>(random() % 8);
@@ -86,15 +86,14 @@ TEST(ScanPath, MatchesBytewiseScannerOnRandomInputs) {
                          : mutate(random, generate(random, static_cast<int>(random() % 4), size / 12));
         const Bytes expected = convert(ScanPath::bytes, text, {text.size() + 1});
         const std::vector<std::size_t> cuts = {random() % 200 + 1, random() % 70 + 1, random() % 4096 + 1};
-        for (const ScanPath path : vectorPaths) {
+        for (const ScanPath path : blockPaths) {
             if (!supported(path)) {
                 continue;
             }
             ASSERT_EQ(convert(path, text, {text.size() + 1}), expected)
-                << "seed " << seed << " round " << round << " path " << static_cast<int>(path);
+                << "seed " << seed << " round " << round << " path " << scanPathName(path);
             ASSERT_EQ(convert(path, text, cuts), expected)
-                << "seed " << seed << " round " << round << " path " << static_cast<int>(path)
-                << " in pieces";
+                << "seed " << seed << " round " << round << " path " << scanPathName(path) << " in pieces";
         }
     }
 }
@@ -102,27 +101,13 @@ TEST(ScanPath, MatchesBytewiseScannerOnRandomInputs) {
 // Each pattern at every offset of a window, between well-formed values, so
 // it meets the window's start, its end and everything in between.
 TEST(ScanPath, PatternsAtEveryOffsetOfAWindow) {
-    const std::string patterns[] = {"1 2,",
-                                    "1234,",
-                                    "12\"",
-                                    "12",
-                                    "123",
-                                    "123,",
-                                    "1,",
-                                    "12]",
-                                    "999,",
-                                    "4567",
-                                    "0,0,0,",
-                                    "\"k9\":",
-                                    "1",
-                                    ",,",
-                                    "]",
-                                    "12 ,",
-                                    "12\n  ]",
-                                    "1 2 3 4,",
-                                    "123 4,",
-                                    "7" + std::string(70, ' ') + ",",
-                                    "7" + std::string(70, ' ') + "8,"};
+    const std::string patterns[] = {
+        "1 2,", "1234,", "12\"", "12", "123", "123,", "1,", "12]", "999,", "4567", "0,0,0,", "\"k9\":", "1",
+        ",,", "]", "12 ,", "12\n  ]", "1 2 3 4,", "123 4,", "7" + std::string(70, ' ') + ",",
+        "7" + std::string(70, ' ') + "8,",
+        // runs longer than a window, at each phase
+        std::string(64, '5') + ",", std::string(65, '5') + ",", std::string(130, '5') + "]",
+        "1" + std::string(63, ' ') + ",", "12" + std::string(62, ' ') + "3"};
     std::mt19937 random(7);
     const std::string before = generate(random, 0, 6);
     const std::string after = generate(random, 1, 12);
@@ -130,14 +115,12 @@ TEST(ScanPath, PatternsAtEveryOffsetOfAWindow) {
         for (std::size_t offset = 0; offset < 130; ++offset) {
             std::string text = std::string(offset, ' ') + "1," + pattern + before + pattern + after + pattern;
             const Bytes expected = convert(ScanPath::bytes, text, {text.size()});
-            for (const ScanPath path : vectorPaths) {
+            for (const ScanPath path : blockPaths) {
                 if (supported(path)) {
                     ASSERT_EQ(convert(path, text, {text.size()}), expected)
-                        << "pattern " << pattern << " offset " << offset << " path "
-                        << static_cast<int>(path);
+                        << "pattern " << pattern << " offset " << offset << " path " << scanPathName(path);
                     ASSERT_EQ(convert(path, text, {64 + offset % 7, 100}), expected)
-                        << "pattern " << pattern << " offset " << offset << " path "
-                        << static_cast<int>(path);
+                        << "pattern " << pattern << " offset " << offset << " path " << scanPathName(path);
                 }
             }
         }

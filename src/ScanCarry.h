@@ -1,0 +1,20 @@
+#ifndef PIXSTREAM_SCANCARRY_H
+#define PIXSTREAM_SCANCARRY_H
+
+#include <cstdint>
+
+// What a block scanner carries from one call to the next: everything the
+// bytewise scanner and the reducer would hold between two bytes, in the
+// block scanners' own form, so input may be cut anywhere.
+struct ScanCarry {
+    // Values not yet averaged, fewer than the 24 of an output pixel, then
+    // the running value of the group still open, if pending says there is one.
+    std::uint8_t values[24];
+    std::uint8_t count;
+    // Digits of the group still open (0 to 2), and the last two digits read
+    // (0 to 9), the later one second, which that group may still need.
+    std::uint8_t pending;
+    std::uint8_t lastDigits[2];
+};
+
+#endif
