@@ -71,7 +71,7 @@ public:
         const __m256i packedLow = load(packed);
         const __m256i packedHigh = load(packed + 32);
         const ValueMasks m = ValueMasks::of(bits(isDigit(packedLow)) | bits(isDigit(packedHigh)) << 32,
-                                            static_cast<unsigned>(size), pending);
+                                            ~std::uint64_t{0} >> (64 - size), pending);
         const __m256i runningLow =
             running(packedLow, load(packed - 1), load(packed - 2), static_cast<std::uint32_t>(m.tens),
                     static_cast<std::uint32_t>(m.hundreds));
@@ -84,7 +84,7 @@ public:
         pack(runningLow, runningHigh, m.take, values + count);
         std::memmove(stream, stream + size, 2);
         pending = m.pending;
-        return count + m.finished;
+        return count + m.finished();
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {

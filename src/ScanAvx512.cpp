@@ -59,7 +59,8 @@ public:
         const __m512i packed = _mm512_maskz_compress_epi8(kept, offset);
         const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
         // The digits among the packed bytes, from the masks already at hand.
-        const ValueMasks m = ValueMasks::of(_pext_u64(digits, kept), size, pending);
+        const ValueMasks m =
+            ValueMasks::of(_pext_u64(digits, kept), _bzhi_u64(~std::uint64_t{0}, size), pending);
 
         // Each packed byte's predecessors, the last window's bytes before
         // the first: permutes index the 128 bytes of last, then packed.
@@ -83,7 +84,7 @@ public:
         last = _mm512_permutex2var_epi8(
             last, _mm512_add_epi8(iota, _mm512_set1_epi8(static_cast<char>(size))), packed);
         pending = m.pending;
-        return count + m.finished;
+        return count + m.finished();
     }
 
     // Two output pixels at a time: a byte permute gives each channel's six

@@ -4,7 +4,51 @@
 
 namespace {
 
-// The block scanner in plain C++, for every CPU without a kernel of its own.
+constexpr std::uint64_t ones = 0x0101010101010101u;
+constexpr std::uint64_t highBits = 0x8080808080808080u;
+
+// The high bit of each byte of x, which has no other bit set, as an 8-bit
+// mask: byte k's bit lands in bit 56 + k of the product, and no two partial
+// products overlap.
+inline std::uint64_t highBitsMask(std::uint64_t x) { return (x >> 7) * 0x0102040810204080u >> 56; }
+
+// The high bit of each byte of y set where the byte is not 0 (other bits are
+// left over). The high bits are cleared before the add, so it carries into
+// no other byte; the add sets the high bit where any other bit was set.
+inline std::uint64_t nonZeroBytes(std::uint64_t y) { return ((y & ~highBits) + ~highBits) | y; }
+
+// Eight bytes at once: the high bit of each byte set where it is a digit,
+// and where it is kept (a digit, ',' or ']').
+struct WordClasses {
+    std::uint64_t digits;
+    std::uint64_t kept;
+};
+
+inline WordClasses classify(std::uint64_t x) {
+    // '0' to '9' are the bytes whose xor with '0' is at most 9.
+    const std::uint64_t y = x ^ ('0' * ones);
+    const std::uint64_t notDigit = ((y & ~highBits) + (0x7Fu - 9u) * ones) | y;
+    const std::uint64_t notKept = notDigit & nonZeroBytes(x ^ (',' * ones)) & nonZeroBytes(x ^ (']' * ones));
+    return {~notDigit & highBits, ~notKept & highBits};
+}
+
+// Whether the window must be packed before its values can be found: a run's
+// last digit is followed, past ignored bytes, by another digit ("1 2," or
+// "12.5"), or the group the last window left open goes on past ignored
+// bytes. Then the digits are not adjacent as the mask arithmetic needs.
+// The carry of the add runs from the byte after each run through the
+// ignored bytes to the first byte kept.
+inline bool joinedAcross(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+    const std::uint64_t ignored = ~kept;
+    const std::uint64_t runEnds = digits & ~(digits >> 1);
+    const std::uint64_t firstKept = kept & (0 - kept);
+    return ((((runEnds << 1) + ignored) & kept & digits) |
+            (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0)) != 0;
+}
+
+// The block scanner in plain C++, for every CPU without a kernel of its
+// own: eight bytes at a time in 64-bit words where it can (SWAR), a byte at
+// a time where it must.
 class PortableWindow {
 public:
     explicit PortableWindow(const ScanCarry& carry) : pending(carry.pending) {
@@ -19,36 +63,63 @@ public:
     }
 
     std::size_t scan(const char* window, std::uint8_t* values, std::size_t count) {
-        std::uint8_t* const packed = stream + 2;
         std::uint64_t digits = 0;
-        unsigned size = 0;
-        for (int i = 0; i < 64; ++i) {
-            const char ch = window[i];
-            const auto offset = static_cast<std::uint8_t>(ch - '0');
-            const unsigned digit = offset <= 9 ? 1u : 0u;
-            packed[size] = offset;
-            digits |= std::uint64_t{digit} << size;
-            size += digit | (ch == ',' ? 1u : 0u) | (ch == ']' ? 1u : 0u);
+        std::uint64_t kept = 0;
+#pragma GCC unroll 8
+        for (unsigned i = 0; i < 64; i += 8) {
+            const WordClasses classes = classify(loadLittle(window + i));
+            digits |= highBitsMask(classes.digits) << i;
+            kept |= highBitsMask(classes.kept) << i;
         }
-        if (size == 0) {
+        if (kept == 0) {
             return count;
         }
-        const ValueMasks m = ValueMasks::of(digits, size, pending);
+        std::uint8_t* const bytes = stream + 2;
+        if (joinedAcross(digits, kept, pending)) {
+            // Packed: every byte stored, the end moved on past the kept
+            // ones, so that there is no branch for the predictor to miss.
+            std::uint8_t* end = bytes;
+            for (unsigned i = 0; i < 64; i += 8) {
+                std::uint64_t word = loadLittle(window + i);
+                auto bits = static_cast<unsigned>(kept >> i);
+#pragma GCC unroll 8
+                for (int k = 0; k < 8; ++k, word >>= 8, bits >>= 1) {
+                    *end = static_cast<std::uint8_t>(word);
+                    end += bits & 1u;
+                }
+            }
+            const auto size = static_cast<unsigned>(end - bytes);
+            digits = 0;
+            for (unsigned i = 0; i < size; i += 8) {
+                digits |= highBitsMask(classify(loadLittle(bytes + i)).digits) << i;
+            }
+            kept = ~std::uint64_t{0} >> (64 - size);
+        } else {
+            // In place: the ignored bytes change nothing here.
+            std::memcpy(bytes, window, 64);
+        }
+        const ValueMasks m = ValueMasks::of(digits, kept, pending);
         count += m.closesPending;
         std::uint8_t* value = values + count;
         for (std::uint64_t take = m.take; take != 0; take &= take - 1) {
             const int i = __builtin_ctzll(take);
-            const unsigned tens = static_cast<unsigned>(m.tens >> i) & 1u;
-            const unsigned hundreds = static_cast<unsigned>(m.hundreds >> i) & 1u;
-            *value++ = static_cast<std::uint8_t>(packed[i] + tens * 10u * packed[i - 1] +
-                                                 hundreds * 100u * packed[i - 2]);
+            // The digits of the group, bytes i - 2 to i, as many as it has
+            // (1 to 3), less '0' each, then multiplied so that the third
+            // byte of the product is 100, 10 and 1 times them.
+            static constexpr std::uint32_t inGroup[3] = {0xFF0000u, 0xFFFF00u, 0xFFFFFFu};
+            const std::uint32_t mask = inGroup[(m.tens >> i & 1u) + (m.hundreds >> i & 1u)];
+            const std::uint32_t group =
+                (static_cast<std::uint32_t>(loadLittle(bytes + i - 2)) & mask) - (0x303030u & mask);
+            *value++ = static_cast<std::uint8_t>((group * 0x640A01u) >> 16);
         }
-        // The last two packed bytes, one of them from before if size is 1.
-        const std::uint8_t* const end = packed + size;
-        stream[0] = end[-2];
-        stream[1] = end[-1];
+        // The last two bytes kept, one of them from before if need be.
+        const int last = 63 - __builtin_clzll(kept);
+        const std::uint8_t beforeLast = bytes[last - 1];
+        stream[1] = bytes[last];
+        stream[0] = beforeLast;
         pending = m.pending;
-        return count + m.finished;
+        // All values taken but the running value of a group left open.
+        return count + static_cast<std::size_t>(value - (values + count)) - (pending != 0 ? 1u : 0u);
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
@@ -56,8 +127,9 @@ public:
     }
 
 private:
-    // The packed stream, after the last two bytes of the windows before.
-    std::uint8_t stream[2 + 64] = {};
+    // The packed stream, bytes as read, after the last two bytes of the
+    // windows before, with room for the 8-byte loads that read past its end.
+    std::uint8_t stream[2 + 64 + 8] = {};
     unsigned pending;
 };
 
