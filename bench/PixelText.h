@@ -10,7 +10,7 @@
 //
 // The first four layouts carry the same pixels for the same seed, and the
 // keyed layout uses keys and names without digits, so all four convert to the
-// same bytes: a cheap check that layout never changes the output. The last
+// same bytes: a cheap check that layout never changes the output. The next
 // four are made to be declined by the vector scanner, to show what that
 // costs: digits in keys, digits parted by a space ("2 55"), runs of four
 // digits ("0255"), and random bytes weighted towards the ones that matter.
@@ -234,7 +234,8 @@ private:
         }
         case Layout::longNumbers:
             // A GPS track as GeoJSON: longitude, latitude and elevation in
-            // metres, each to ten places as unrounded doubles print.
+            // metres, each to ten places, as converted and projected
+            // coordinates come out unrounded.
             p = put(p, first ? "{\"type\":\"LineString\",\"coordinates\":[[" : ",[");
             p = coordinate(p, 3600000000000, 1800000000000);
             p = put(p, ",");
