@@ -10,11 +10,23 @@
 //
 // The first four layouts carry the same pixels for the same seed, and the
 // keyed layout uses keys and names without digits, so all four convert to the
-// same bytes: a cheap check that layout never changes the output. The last
+// same bytes: a cheap check that layout never changes the output. The next
 // four are made to be declined by the vector scanner, to show what that
 // costs: digits in keys, digits parted by a space ("2 55"), runs of four
 // digits ("0255"), and random bytes weighted towards the ones that matter.
-enum class Layout { compact, spaced, pretty, keyed, numbered, split, padded, noise };
+//
+// The two after them are JSON that people have at hand rather than pixels
+// written for the program: colours normalised to 0..1 as decimals
+// ("0.333"), and GeoJSON coordinates of 11 digits or more ("-122.4194155123").
+// The program reads their digits by its own rules, across the points and
+// signs, so their pixels are not the drawn ones; they show its speed on such
+// text.
+enum class Layout { compact, spaced, pretty, keyed, numbered, split, padded, noise, decimal, longNumbers };
+
+// The layouts' names on the command line, in the order of Layout.
+inline constexpr const char* layoutNames[] = {"compact", "spaced", "pretty", "keyed",   "numbered",
+                                              "split",   "padded", "noise",  "decimal", "long"};
+inline constexpr int layoutCount = sizeof layoutNames / sizeof layoutNames[0];
 
 class PixelText {
 public:
@@ -59,6 +71,8 @@ public:
             text = pixels == 0 ? "{}\n" : "]}}\n";
         } else if (layout == Layout::noise) {
             text = "\n";
+        } else if (layout == Layout::longNumbers) {
+            text = pixels == 0 ? "{\"type\":\"LineString\",\"coordinates\":[]}\n" : "]}\n";
         } else if (pixels == 0) {
             text = "[]\n";
         }
@@ -69,14 +83,16 @@ public:
     std::uint64_t pixelCount() const { return pixels; }
 
 private:
-    // The next pixel's four colour values, one per byte.
-    std::uint32_t draw() {
-        // splitmix64: fast, and the same on every platform and compiler.
+    // splitmix64: fast, and the same on every platform and compiler.
+    std::uint64_t draw64() {
         std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return static_cast<std::uint32_t>(z ^ (z >> 31));
+        return z ^ (z >> 31);
     }
+
+    // The next pixel's four colour values, one per byte.
+    std::uint32_t draw() { return static_cast<std::uint32_t>(draw64()); }
 
     char* put(char* p, const char* text) const {
         const std::size_t n = std::strlen(text);
@@ -87,6 +103,50 @@ private:
     char* value(char* p, unsigned v) const {
         std::memcpy(p, decimal[v], 4);
         return p + length[v];
+    }
+
+    static std::uint64_t power10(unsigned n) {
+        std::uint64_t power = 1;
+        while (n-- > 0) {
+            power *= 10;
+        }
+        return power;
+    }
+
+    // units / 10^places in decimal, with trailing zeros of the fraction
+    // dropped down to keep places: (1500, 3, 3) is "1.500", (1500, 3, 1)
+    // "1.5", (1000, 3, 1) "1.0" and (1000, 3, 0) "1".
+    static char* fixed(char* p, std::uint64_t units, unsigned places, unsigned keep) {
+        const std::uint64_t scale = power10(places);
+        char whole[20];
+        int n = 0;
+        for (std::uint64_t w = units / scale; n == 0 || w != 0; w /= 10) {
+            whole[n++] = static_cast<char>('0' + w % 10);
+        }
+        while (n > 0) {
+            *p++ = whole[--n];
+        }
+        *p++ = '.';
+        std::uint64_t fraction = units % scale;
+        for (unsigned i = places; i-- > 0; fraction /= 10) {
+            p[i] = static_cast<char>('0' + fraction % 10);
+        }
+        p += places;
+        for (unsigned kept = places; kept > keep && p[-1] == '0'; --kept) {
+            --p;
+        }
+        return p[-1] == '.' ? p - 1 : p;
+    }
+
+    // A signed number with ten decimal places, from -offset to range - offset
+    // (both in units of 1e-10).
+    char* coordinate(char* p, std::uint64_t range, std::uint64_t offset) {
+        const std::uint64_t units = draw64() % range;
+        if (units < offset) {
+            *p++ = '-';
+            return fixed(p, offset - units, 10, 10);
+        }
+        return fixed(p, units - offset, 10, 10);
     }
 
     // One pixel as a compact array: "[1,2,3,4]".
@@ -156,6 +216,33 @@ private:
                 static const char alphabet[] = "0123456789012345,,,]][ \n\"-.:a{}";
                 *p++ = alphabet[draw() % (sizeof alphabet - 1)];
             }
+            break;
+        case Layout::decimal: {
+            // Each colour as v / 255 rounded to one to four places, trailing
+            // zeros dropped, and whole numbers as JavaScript ("1") or Python
+            // ("1.0") prints them; three pixels in four are opaque.
+            const std::uint32_t style = draw();
+            p = put(p, first ? "[[" : ",[");
+            for (int i = 0; i < 4; ++i) {
+                const unsigned v = i == 3 && (style & 3u) != 0 ? 255 : colors >> (8 * i) & 0xFFu;
+                const unsigned places = 1 + (style >> (2 + 2 * i) & 3u);
+                // Rounded to nearest: v * 10^places / 255 never ends in a half.
+                p = fixed(p, (v * power10(places) * 2 + 255) / 510, places, style >> 10 & 1u);
+                p = put(p, i < 3 ? "," : "]");
+            }
+            break;
+        }
+        case Layout::longNumbers:
+            // A GPS track as GeoJSON: longitude, latitude and elevation in
+            // metres, each to ten places, as converted and projected
+            // coordinates come out unrounded.
+            p = put(p, first ? "{\"type\":\"LineString\",\"coordinates\":[[" : ",[");
+            p = coordinate(p, 3600000000000, 1800000000000);
+            p = put(p, ",");
+            p = coordinate(p, 1800000000000, 900000000000);
+            p = put(p, ",");
+            p = coordinate(p, 45000000000000, 1000000000000);
+            p = put(p, "]");
             break;
         case Layout::keyed:
             if (first) {

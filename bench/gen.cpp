@@ -50,11 +50,9 @@ bool parseSize(const char* text, std::uint64_t& size) {
 } // namespace
 
 int main(int argc, char** argv) {
-    static const char* const names[] = {"compact",  "spaced", "pretty", "keyed",
-                                        "numbered", "split",  "padded", "noise"};
     int layout = -1;
-    for (int i = 0; argc >= 3 && i < 8; ++i) {
-        if (std::strcmp(argv[1], names[i]) == 0) {
+    for (int i = 0; argc >= 3 && i < layoutCount; ++i) {
+        if (std::strcmp(argv[1], layoutNames[i]) == 0) {
             layout = i;
         }
     }
@@ -62,7 +60,8 @@ int main(int argc, char** argv) {
     std::uint64_t seed = 1;
     if (argc < 3 || argc > 4 || layout < 0 || !parseSize(argv[2], size) ||
         (argc == 4 && !parseSize(argv[3], seed))) {
-        std::fprintf(stderr, "usage: pixstream-gen compact|spaced|pretty|keyed|numbered|split|padded|noise "
+        std::fprintf(stderr, "usage: pixstream-gen "
+                             "compact|spaced|pretty|keyed|numbered|split|padded|noise|decimal|long "
                              "SIZE[K|M|G] [SEED]\n"
                              "Writes at least SIZE bytes: whole pixels, then the closing brackets.\n");
         return 2;

@@ -1,30 +1,59 @@
 #!/bin/sh
 # Every figure of the README's Performance section in one run: throughput of
-# the program and of each scan path on eight layouts against tr, cat and wc,
-# streaming latency on a live pipe, peak memory for a short and a 2 GiB
-# input, and the in-memory conversion speed.
-# Usage: report.sh [BUILD]   (build/release; build it first with
-#        cmake --workflow --preset release)
+# the program and of each scan path on every layout against tr, cat and wc,
+# the same through a pipe against cat | cat, streaming latency on a live
+# pipe, peak memory for a short and a long input, and the in-memory
+# conversion speed.
+#
+# Usage: report.sh [-s SIZE] [-n ROUNDS] [-t TOTAL] [-m STREAM] [BUILD]
+#   SIZE    input per layout for throughput.sh (64M)
+#   ROUNDS  timed rounds, median reported (7)
+#   TOTAL   MB through the pipe per run in the pipe tables (400)
+#   STREAM  length of the long input for memory.sh (2G)
+#   BUILD   build directory (build/release; build it first with
+#           cmake --workflow --preset release)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+size=64M
+rounds=7
+total=400
+stream=2G
+while getopts s:n:t:m: opt; do
+    case $opt in
+    s) size=$OPTARG ;;
+    n) rounds=$OPTARG ;;
+    t) total=$OPTARG ;;
+    m) stream=$OPTARG ;;
+    *) sed -n '2,/^set/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
 build=$(cd "${1:-$here/../build/release}" && pwd)
+layouts="compact spaced pretty keyed numbered split padded noise decimal long"
 
-echo "== throughput (input MB/s, median of 7 rounds; ratio to tr -d '[]')"
-# The program, then the same read loop on each scan path this CPU has.
+# Every scan path pixstream-filter may know; those this CPU has stay. The
+# program's own row, then one row per path, the same read loop held to it.
 set -- "pixstream=$build/pixstream 30"
-for path in bytes avx2 avx512; do
+for path in bytes portable avx2 avx512 neon; do
     if "$build/bench/pixstream-filter" "$path" < /dev/null > /dev/null 2>&1; then
         set -- "$@" "$path=$build/bench/pixstream-filter $path"
     fi
 done
-sh "$here/throughput.sh" -b "$build" -n 7 -l "compact spaced pretty keyed numbered split padded noise" \
+
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores, $(uname -sr)"
+echo
+echo "== throughput from a file (input MB/s, median of $rounds rounds; ratio to tr -d '[]')"
+sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" \
     "$@" "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
+echo
+echo "== throughput through a pipe (cat FILE... | program against cat FILE... | cat)"
+sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" -p -t "$total" "$@" "cat=cat"
 echo
 echo "== streaming latency (one six-pixel group every 20 ms, pipe kept open)"
 "$build/bench/pixstream-latency" -g 200 -i 20 "$build/pixstream" 30
 echo
 echo "== peak memory"
-sh "$here/memory.sh" -b "$build" -s 2G
+sh "$here/memory.sh" -b "$build" -s "$stream"
 if [ -x "$build/bench/pixstream-bench" ]; then
     echo
     echo "== in-memory conversion (Google Benchmark)"

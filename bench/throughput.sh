@@ -1,44 +1,69 @@
 #!/bin/sh
 # Whole-process throughput: runs every program on the same generated input,
 # side by side, standard input from the file and standard output to /dev/null,
-# and prints the median input MB/s of each and its ratio to a reference row.
-# Rounds interleave the programs, so load from elsewhere hits them alike.
+# and prints for each layout a table of the median input MB/s of each program
+# and its ratio to a reference row. Rounds interleave the programs, so load
+# from elsewhere hits them alike.
+#
+# With -p each row instead reads a pipe fed by cat FILE FILE ..., enough
+# copies of the input for TOTAL MB, so that start-up does not count, against
+# the row cat=cat (added when no row has that label): whether the pipe or
+# the program sets the pace. "bound" says pipe for a row at 0.90 of the
+# reference or more, and filter below.
 #
 # Usage: throughput.sh [-b BUILD] [-s SIZE] [-n ROUNDS] [-l "LAYOUTS"] [-r REF]
-#                      [LABEL=COMMAND ...]
+#                      [-p [-t TOTAL]] [LABEL=COMMAND ...]
 #   BUILD    build directory holding pixstream and bench/ (build/release)
 #   SIZE     input size for pixstream-gen, e.g. 64M (64M = 67 MB)
 #   ROUNDS   timed runs per program (7); the median is reported
 #   LAYOUTS  any of pixstream-gen's: compact spaced pretty keyed (the
 #            default), numbered split padded noise (made to be declined by
-#            the vector scanner)
-#   REF      label the ratios are taken against (tr)
+#            the vector scanner), decimal long (normalised colours and
+#            GeoJSON coordinates, whose digits run across points and signs)
+#   REF      label the ratios are taken against (tr; cat with -p)
+#   TOTAL    MB through the pipe per run with -p (400): cat is given
+#            TOTAL / SIZE copies of the input, at least one
 #   rows     default: pixstream (the fastest scan path this CPU has), bytes
 #            (the same loop on the bytewise scanner alone, pixstream-filter),
-#            tr -d '[]', cat, wc -l; COMMAND is run by sh with the input on
-#            standard input
+#            tr -d '[]', cat, wc -l; with -p pixstream, bytes and cat.
+#            COMMAND is run by sh with the input on standard input
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/release
 size=64M
 rounds=7
 layouts="compact spaced pretty keyed"
-ref=tr
-while getopts b:s:n:l:r: opt; do
+ref=
+pipe=0
+total=400
+while getopts b:s:n:l:r:pt: opt; do
     case $opt in
     b) build=$(cd "$OPTARG" && pwd) ;;
     s) size=$OPTARG ;;
     n) rounds=$OPTARG ;;
     l) layouts=$OPTARG ;;
     r) ref=$OPTARG ;;
+    p) pipe=1 ;;
+    t) total=$OPTARG ;;
     *) sed -n '2,/^set/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
-if [ $# -eq 0 ]; then
+if [ $# -eq 0 ] && [ "$pipe" -eq 1 ]; then
+    set -- "pixstream=$build/pixstream 30" "bytes=$build/bench/pixstream-filter bytes"
+elif [ $# -eq 0 ]; then
     set -- "pixstream=$build/pixstream 30" "bytes=$build/bench/pixstream-filter bytes" \
         "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
 fi
+if [ "$pipe" -eq 1 ]; then
+    hascat=0
+    for row in "$@"; do
+        [ "${row%%=*}" != cat ] || hascat=1
+    done
+    [ "$hascat" -eq 1 ] || set -- "$@" "cat=cat"
+    ref=${ref:-cat}
+fi
+ref=${ref:-tr}
 gen=$build/bench/pixstream-gen
 runstat=$build/bench/pixstream-runstat
 tmp=$(mktemp -d)
@@ -46,18 +71,40 @@ trap 'rm -rf "$tmp"' EXIT
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores, $(uname -sr)"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds, median"
-printf '%-8s %-12s %10s %8s\n' layout program "MB/s" "x $ref"
 for layout in $layouts; do
     input=$tmp/$layout.json
     "$gen" "$layout" "$size" > "$input"
     bytes=$(wc -c < "$input")
+    feed=
+    if [ "$pipe" -eq 1 ]; then
+        copies=$(awk -v t="$total" -v b="$bytes" 'BEGIN { c = int(t * 1e6 / b + 0.5); print c < 1 ? 1 : c }')
+        feed="cat"
+        k=0
+        while [ "$k" -lt "$copies" ]; do
+            feed="$feed '$input'"
+            k=$((k + 1))
+        done
+        echo
+        awk -v l="$layout" -v b="$bytes" -v c="$copies" \
+            'BEGIN { printf "%s: cat FILE x %d | program, %.1f MB (file %.1f MB)\n", l, c, b * c / 1e6, b / 1e6 }'
+        printf '%-12s %10s %8s %7s\n' program "MB/s" "x $ref" bound
+        bytes=$((bytes * copies))
+    else
+        echo
+        awk -v l="$layout" -v b="$bytes" 'BEGIN { printf "%s: program < FILE, %.1f MB\n", l, b / 1e6 }'
+        printf '%-12s %10s %8s\n' program "MB/s" "x $ref"
+    fi
     round=0
     # Round 0 warms the page cache and is not counted.
     while [ "$round" -le "$rounds" ]; do
         i=0
         for row in "$@"; do
             i=$((i + 1))
-            "$runstat" -o "$tmp/times.$i" sh -c "${row#*=}" < "$input" > /dev/null
+            if [ "$pipe" -eq 1 ]; then
+                "$runstat" -o "$tmp/times.$i" sh -c "$feed | ${row#*=}" < /dev/null > /dev/null
+            else
+                "$runstat" -o "$tmp/times.$i" sh -c "${row#*=}" < "$input" > /dev/null
+            fi
             if [ "$round" -eq 0 ]; then
                 : > "$tmp/times.$i"
             fi
@@ -82,9 +129,15 @@ for layout in $layouts; do
         i=$((i + 1))
         rate=$(cat "$tmp/rate.$i")
         ratio=$(if [ -f "$tmp/rate.ref" ]; then awk -v a="$rate" -v b="$(cat "$tmp/rate.ref")" 'BEGIN { printf "%.2f", a / b }'; else echo -; fi)
-        printf '%-8s %-12s %10s %8s\n' "$layout" "${row%%=*}" "$rate" "$ratio"
+        if [ "$pipe" -eq 1 ]; then
+            bound=$(awk -v r="$ratio" 'BEGIN { print (r == "-" ? "-" : (r >= 0.9 ? "pipe" : "filter")) }')
+            printf '%-12s %10s %8s %7s\n' "${row%%=*}" "$rate" "$ratio" "$bound"
+        else
+            printf '%-12s %10s %8s\n' "${row%%=*}" "$rate" "$ratio"
+        fi
         rm -f "$tmp/times.$i"
     done
     rm -f "$input" "$tmp/rate.ref"
 done
+echo
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
