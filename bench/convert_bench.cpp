@@ -1,5 +1,5 @@
 // Bytes per second of the in-memory conversion, without the system calls:
-// every row of `converters` against every layout, fed in chunks of the
+// every scan path the CPU has against every layout, fed in chunks of the
 // driver's read size. Runs layout by layout, so only one input is held.
 
 #include "Pipeline.h"
@@ -13,27 +13,6 @@
 #include <vector>
 
 namespace {
-
-// Anything with Pipeline::convert's contract: consume in[0..n), write at most
-// Pipeline::maxOutput(n) bytes to out, return how many.
-using Convert = std::size_t (*)(Pipeline&, const char*, std::size_t, std::uint8_t*);
-
-std::size_t pipelineConvert(Pipeline& p, const char* in, std::size_t n, std::uint8_t* out) {
-    return p.convert(in, n, out);
-}
-
-// One row per way of converting; a path the CPU lacks is left out.
-struct Converter {
-    const char* name;
-    ScanPath path;
-    Convert convert;
-};
-
-const Converter converters[] = {
-    {"bytes", ScanPath::bytes, pipelineConvert},
-    {"avx2", ScanPath::avx2, pipelineConvert},
-    {"avx512", ScanPath::avx512, pipelineConvert},
-};
 
 constexpr std::size_t inputSize = std::size_t{16} << 20;
 // The driver's read size (readSize in src/main.cpp).
@@ -51,14 +30,14 @@ const std::string& input(Layout layout) {
     return text;
 }
 
-void run(benchmark::State& state, const Converter* converter, Layout layout) {
+void run(benchmark::State& state, ScanPath path, Layout layout) {
     const std::string& text = input(layout);
     std::vector<std::uint8_t> out(Pipeline::maxOutput(chunkSize));
     for (auto _ : state) {
-        Pipeline pipeline(converter->path);
+        Pipeline pipeline(path);
         for (std::size_t at = 0; at < text.size(); at += chunkSize) {
             const std::size_t n = std::min(chunkSize, text.size() - at);
-            benchmark::DoNotOptimize(converter->convert(pipeline, text.data() + at, n, out.data()));
+            benchmark::DoNotOptimize(pipeline.convert(text.data() + at, n, out.data()));
             benchmark::ClobberMemory();
         }
     }
@@ -67,10 +46,10 @@ void run(benchmark::State& state, const Converter* converter, Layout layout) {
 
 const bool registered = [] {
     for (int l = 0; l < layoutCount; ++l) {
-        for (const Converter& c : converters) {
-            if (supported(c.path)) {
-                benchmark::RegisterBenchmark((std::string(c.name) + "/" + layoutNames[l]).c_str(), run, &c,
-                                             static_cast<Layout>(l));
+        for (const ScanPath path : allScanPaths) {
+            if (supported(path)) {
+                benchmark::RegisterBenchmark((std::string(scanPathName(path)) + "/" + layoutNames[l]).c_str(),
+                                             run, path, static_cast<Layout>(l));
             }
         }
     }
