@@ -8,7 +8,7 @@
 #include <immintrin.h>
 
 // NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
-#define PIXSTREAM_AVX2 "avx2,popcnt"
+#define PIXSTREAM_AVX2 "avx2,bmi,bmi2,popcnt"
 
 namespace {
 

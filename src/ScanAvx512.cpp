@@ -8,7 +8,7 @@
 #include <immintrin.h>
 
 // NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
-#define PIXSTREAM_AVX512 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi2,popcnt"
+#define PIXSTREAM_AVX512 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt"
 
 namespace {
 

@@ -12,11 +12,13 @@ bool supported(ScanPath path) {
     // __builtin_cpu_init makes them safe even before static constructors run.
     case ScanPath::avx2:
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
     case ScanPath::avx512:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
-               __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt");
+               __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") &&
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 #else
     case ScanPath::avx2:
     case ScanPath::avx512:

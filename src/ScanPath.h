@@ -7,7 +7,7 @@
 enum class ScanPath {
     bytes,    // the bytewise scanner, one byte at a time: the reference
     portable, // the block scanner in plain C++, for any CPU
-    avx2,     // x86-64 with AVX2
+    avx2,     // x86-64 with AVX2 (and BMI1, BMI2)
     avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
 };
 
