@@ -33,56 +33,68 @@ constexpr PackTable makePackTable() {
 
 constexpr PackTable packTable = makePackTable();
 
-// One 64-byte window in two 32-byte halves. AVX2 has no byte compress, so
+// One 64-byte window in two 32-byte halves. Where its digits are adjacent
+// (ValueMasks::inPlace) the window is read where it stands; otherwise its
+// digits and terminators are packed first. AVX2 has no byte compress, so
 // eight bytes at a time are packed with a shuffle from the table and stored
-// one after another; the packed stream shifted by one and two places is then
-// a reload from one and two bytes before it.
+// one after another, and the packed stream is loaded back.
 class Avx2Window {
 public:
-    explicit Avx2Window(const ScanCarry& carry) : pending(carry.pending) {
-        stream[0] = carry.lastDigits[0];
-        stream[1] = carry.lastDigits[1];
-    }
+    explicit Avx2Window(const ScanCarry& carry)
+        : lastTwo(static_cast<std::uint16_t>(carry.lastDigits[0] | carry.lastDigits[1] << 8)),
+          pending(carry.pending) {}
 
     void save(ScanCarry& carry) const {
-        carry.lastDigits[0] = stream[0];
-        carry.lastDigits[1] = stream[1];
+        carry.lastDigits[0] = static_cast<std::uint8_t>(lastTwo);
+        carry.lastDigits[1] = static_cast<std::uint8_t>(lastTwo >> 8);
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 
     __attribute__((target(PIXSTREAM_AVX2))) std::size_t scan(const char* window, std::uint8_t* values,
                                                              std::size_t count) {
-        const __m256i low = _mm256_sub_epi8(load(window), _mm256_set1_epi8('0'));
-        const __m256i high = _mm256_sub_epi8(load(window + 32), _mm256_set1_epi8('0'));
+        __m256i low = _mm256_sub_epi8(load(window), _mm256_set1_epi8('0'));
+        __m256i high = _mm256_sub_epi8(load(window + 32), _mm256_set1_epi8('0'));
         // ',' and ']' less '0'.
         const __m256i comma = _mm256_set1_epi8(',' - '0');
         const __m256i bracket = _mm256_set1_epi8(']' - '0');
-        const std::uint64_t kept =
-            bits(_mm256_or_si256(isDigit(low), _mm256_or_si256(_mm256_cmpeq_epi8(low, comma),
-                                                               _mm256_cmpeq_epi8(low, bracket)))) |
-            bits(_mm256_or_si256(isDigit(high), _mm256_or_si256(_mm256_cmpeq_epi8(high, comma),
-                                                                _mm256_cmpeq_epi8(high, bracket))))
-                << 32;
+        std::uint64_t digits = bits(isDigit(low)) | bits(isDigit(high)) << 32;
+        std::uint64_t kept =
+            digits | bits(_mm256_or_si256(_mm256_cmpeq_epi8(low, comma), _mm256_cmpeq_epi8(low, bracket))) |
+            bits(_mm256_or_si256(_mm256_cmpeq_epi8(high, comma), _mm256_cmpeq_epi8(high, bracket))) << 32;
         if (kept == 0) {
             return count;
         }
-        std::uint8_t* const packed = stream + 2;
-        const std::size_t size = pack(low, high, kept, packed);
-        const __m256i packedLow = load(packed);
-        const __m256i packedHigh = load(packed + 32);
-        const ValueMasks m = ValueMasks::of(bits(isDigit(packedLow)) | bits(isDigit(packedHigh)) << 32,
-                                            ~std::uint64_t{0} >> (64 - size), pending);
+        // The last two bytes kept, read from the window rather than from the
+        // packed stream, whose stores may not have reached the cache yet.
+        const std::uint16_t before = lastTwo;
+        const int last = 63 - __builtin_clzll(kept);
+        const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
+        const auto at = [window](int i) { return static_cast<unsigned>(window[i] - '0') & 0xFFu; };
+        const unsigned secondLast = at(63 - __builtin_clzll(others | 1u));
+        lastTwo = static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | at(last) << 8u);
+        if (!ValueMasks::inPlace(digits, kept, pending)) {
+            const std::size_t size = pack(low, high, kept, packed);
+            low = load(packed);
+            high = load(packed + 32);
+            digits = bits(isDigit(low)) | bits(isDigit(high)) << 32;
+            kept = ~std::uint64_t{0} >> (64 - size);
+        }
+        const ValueMasks m = ValueMasks::of(digits, kept, pending);
+        // The bytes before each byte, shifted in from the register before
+        // it, the last window's last two bytes first.
+        const __m256i lowerHalf =
+            _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<short>(before)), low, 0x21);
+        const __m256i upperHalf = _mm256_permute2x128_si256(low, high, 0x21);
         const __m256i runningLow =
-            running(packedLow, load(packed - 1), load(packed - 2), static_cast<std::uint32_t>(m.tens),
-                    static_cast<std::uint32_t>(m.hundreds));
+            running(low, _mm256_alignr_epi8(low, lowerHalf, 15), _mm256_alignr_epi8(low, lowerHalf, 14),
+                    static_cast<std::uint32_t>(m.tens), static_cast<std::uint32_t>(m.hundreds));
         const __m256i runningHigh =
-            running(packedHigh, load(packed + 31), load(packed + 30),
+            running(high, _mm256_alignr_epi8(high, upperHalf, 15), _mm256_alignr_epi8(high, upperHalf, 14),
                     static_cast<std::uint32_t>(m.tens >> 32), static_cast<std::uint32_t>(m.hundreds >> 32));
         // After the open group's running value, kept at values[count] by the
         // last window, if this window's first byte ends it.
         count += m.closesPending;
         pack(runningLow, runningHigh, m.take, values + count);
-        std::memmove(stream, stream + size, 2);
         pending = m.pending;
         return count + m.finished();
     }
@@ -130,33 +142,39 @@ private:
                             _mm256_and_si256(_mm256_shuffle_epi8(times100, back2), bytesOf(hundreds))));
     }
 
+    // Stores the bytes of the 16 in quarter that the low 16 bits of mask
+    // select, in order, at out (writing up to 16 bytes there); returns the
+    // end of what it stored.
+    __attribute__((target(PIXSTREAM_AVX2))) static std::uint8_t* pack(__m128i quarter, std::uint64_t mask,
+                                                                      std::uint8_t* out) {
+        const auto first = static_cast<unsigned>(mask & 0xFFu);
+        const auto second = static_cast<unsigned>((mask >> 8) & 0xFFu);
+        const __m128i firstOrder = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[first]));
+        const __m128i secondOrder = _mm_add_epi8(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[second])), _mm_set1_epi8(8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(quarter, firstOrder));
+        out += _mm_popcnt_u32(first);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(quarter, secondOrder));
+        return out + _mm_popcnt_u32(second);
+    }
+
     // Stores the bytes of low and high that mask selects, in order, at out
     // (writing up to 64 bytes there); returns how many.
     __attribute__((target(PIXSTREAM_AVX2))) static std::size_t pack(__m256i low, __m256i high,
                                                                     std::uint64_t mask, std::uint8_t* out) {
-        const __m128i quarters[4] = {_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1),
-                                     _mm256_castsi256_si128(high), _mm256_extracti128_si256(high, 1)};
-        std::uint8_t* p = out;
-        for (const __m128i quarter : quarters) {
-            const auto first = static_cast<unsigned>(mask & 0xFFu);
-            const auto second = static_cast<unsigned>((mask >> 8) & 0xFFu);
-            mask >>= 16;
-            const __m128i firstOrder =
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[first]));
-            const __m128i secondOrder = _mm_add_epi8(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[second])), _mm_set1_epi8(8));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(quarter, firstOrder));
-            p += __builtin_popcount(first);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_shuffle_epi8(quarter, secondOrder));
-            p += __builtin_popcount(second);
-        }
+        std::uint8_t* p = pack(_mm256_castsi256_si128(low), mask, out);
+        p = pack(_mm256_extracti128_si256(low, 1), mask >> 16, p);
+        p = pack(_mm256_castsi256_si128(high), mask >> 32, p);
+        p = pack(_mm256_extracti128_si256(high, 1), mask >> 48, p);
         return static_cast<std::size_t>(p - out);
     }
 
-    // The packed stream after the last two bytes of the windows before, with
-    // room for the last 8-byte store of the packing.
-    std::uint8_t stream[2 + 64 + 8] = {};
+    // The last two bytes kept by the windows before, less '0', the later one
+    // in the high byte.
+    std::uint16_t lastTwo;
     unsigned pending;
+    // The packed stream, with room for the last 8-byte store of the packing.
+    std::uint8_t packed[64 + 8] = {};
 };
 
 } // namespace

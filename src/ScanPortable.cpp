@@ -32,20 +32,6 @@ inline WordClasses classify(std::uint64_t x) {
     return {~notDigit & highBits, ~notKept & highBits};
 }
 
-// Whether the window must be packed before its values can be found: a run's
-// last digit is followed, past ignored bytes, by another digit ("1 2," or
-// "12.5"), or the group the last window left open goes on past ignored
-// bytes. Then the digits are not adjacent as the mask arithmetic needs.
-// The carry of the add runs from the byte after each run through the
-// ignored bytes to the first byte kept.
-inline bool joinedAcross(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
-    const std::uint64_t ignored = ~kept;
-    const std::uint64_t runEnds = digits & ~(digits >> 1);
-    const std::uint64_t firstKept = kept & (0 - kept);
-    return ((((runEnds << 1) + ignored) & kept & digits) |
-            (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0)) != 0;
-}
-
 // The block scanner in plain C++, for every CPU without a kernel of its
 // own: eight bytes at a time in 64-bit words where it can (SWAR), a byte at
 // a time where it must.
@@ -75,7 +61,7 @@ public:
             return count;
         }
         std::uint8_t* const bytes = stream + 2;
-        if (joinedAcross(digits, kept, pending)) {
+        if (!ValueMasks::inPlace(digits, kept, pending)) {
             // Packed: every byte stored, the end moved on past the kept
             // ones, so that there is no branch for the predictor to miss.
             std::uint8_t* end = bytes;

@@ -74,6 +74,18 @@ struct ValueMasks {
         return m;
     }
 
+    // Whether the arithmetic holds on the window in place: no run's last
+    // digit is followed, past ignored bytes, by another digit ("1 2," or
+    // "12.5"), and the group left open goes on, if at all, at byte 0. The
+    // carry of the add runs from the byte after each run through the
+    // ignored bytes to the first byte kept.
+    static bool inPlace(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        const std::uint64_t runEnds = digits & ~(digits >> 1);
+        const std::uint64_t firstKept = kept & (0 - kept);
+        return ((((runEnds << 1) + ~kept) & kept & digits) |
+                (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0)) == 0;
+    }
+
     // The finished values in take: all but the running value of a group
     // left open. (Where popcount is slow, count them while taking them.)
     unsigned finished() const {
