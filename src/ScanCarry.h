@@ -11,8 +11,9 @@ struct ScanCarry {
     // the running value of the group still open, if pending says there is one.
     std::uint8_t values[24];
     std::uint8_t count;
-    // Digits of the group still open (0 to 2), and the last two digits read
-    // (0 to 9), the later one second, which that group may still need.
+    // Digits of the group still open (0 to 2), and the last two bytes kept
+    // (digits or terminators, the later one second, in whichever form the
+    // scanner keeps them), whose digits that group may still need.
     std::uint8_t pending;
     std::uint8_t lastDigits[2];
 };
