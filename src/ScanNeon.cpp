@@ -146,10 +146,10 @@ private:
     static uint8x16x4_t bytesOf(std::uint64_t mask) {
         const uint8x16_t weights = vld1q_u8(bitWeights);
 #if defined(__aarch64__)
-        constexpr std::uint8_t spread[4][16] = {{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1},
-                                                {2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3},
-                                                {4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 5, 5, 5, 5},
-                                                {6, 6, 6, 6, 6, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7, 7}};
+        static constexpr std::uint8_t spread[4][16] = {{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1},
+                                                       {2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3},
+                                                       {4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 5, 5, 5, 5},
+                                                       {6, 6, 6, 6, 6, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7, 7}};
         const uint8x16_t bytes = vreinterpretq_u8_u64(vdupq_n_u64(mask));
         return {{vtstq_u8(vqtbl1q_u8(bytes, vld1q_u8(spread[0])), weights),
                  vtstq_u8(vqtbl1q_u8(bytes, vld1q_u8(spread[1])), weights),
@@ -166,7 +166,8 @@ private:
 
     // The value of its group so far at each of 16 packed bytes: the digit,
     // plus ten times the one before and a hundred times the one before that
-    // where the masks say those are in its group (modulo 256, as wanted).
+    // where the masks say those are in its group. NEON multiplies bytes
+    // (modulo 256, as wanted), so no lookup table is needed.
     static uint8x16_t runningValue(uint8x16_t digit, uint8x16_t back1, uint8x16_t back2, uint8x16_t tens,
                                    uint8x16_t hundreds) {
         const uint8x16_t withTens = vmlaq_u8(digit, vandq_u8(back1, tens), vdupq_n_u8(10));
@@ -213,8 +214,9 @@ private:
 
 } // namespace
 
-// flatten: the frame and the window in one function compiled for NEON, so
-// no shared inline function gets a NEON copy of its own here.
+// flatten: the frame, the window and the shared helpers inlined into this
+// one function, which alone runs with NEON; a helper left out of line keeps
+// the baseline options of the header that defines it.
 __attribute__((flatten)) std::size_t scanNeon(ScanCarry& carry, const char* in, std::size_t n,
                                               std::uint8_t* out) {
     return scanBlocks<NeonWindow>(carry, in, n, out);
