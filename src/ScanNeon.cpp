@@ -12,7 +12,8 @@
 // an inline function of those headers compiled here with NEON could be the
 // copy the linker keeps for the other scanners too, and crash a CPU that
 // lacks it. arm64 always has NEON.
-#if defined(__arm__)
+#if defined(__arm__) && !defined(__ARM_NEON)
+#define PIXSTREAM_NEON_PRAGMA
 #pragma GCC push_options
 #pragma GCC target("fpu=neon")
 #endif
@@ -222,7 +223,7 @@ __attribute__((flatten)) std::size_t scanNeon(ScanCarry& carry, const char* in, 
     return scanBlocks<NeonWindow>(carry, in, n, out);
 }
 
-#if defined(__arm__)
+#if defined(PIXSTREAM_NEON_PRAGMA)
 #pragma GCC pop_options
 #endif
 
