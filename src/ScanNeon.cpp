@@ -44,60 +44,71 @@ constexpr PackTable packTable = makePackTable();
 // Bit j of an 8-bit mask stands for byte j of its 8-byte half.
 constexpr std::uint8_t bitWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
 
-// One 64-byte window as four 16-byte vectors, after the AVX2 kernel: NEON
-// has no byte compress either, so eight bytes at a time are packed with a
-// table lookup and stored one after another, and the packed stream shifted
-// by one and two places is a reload from one and two bytes before it. NEON
-// has no movemask: bytes are weighted by their bit and summed pairwise.
+// One 64-byte window as four 16-byte vectors, after the AVX2 kernel. Where
+// its digits are adjacent (ValueMasks::inPlace) the window is read where it
+// stands; otherwise its digits and terminators are packed first. NEON has no
+// byte compress either, so eight bytes at a time are packed with a table
+// lookup and stored one after another, and the packed stream is loaded back.
+// NEON has no movemask: bytes are weighted by their bit and summed pairwise.
 // The few operations 32-bit ARM lacks (16-byte table lookups, pairwise adds
 // of 16-byte vectors) have an equivalent on 8-byte halves there.
 class NeonWindow {
 public:
-    explicit NeonWindow(const ScanCarry& carry) : pending(carry.pending) {
-        stream[0] = carry.lastDigits[0];
-        stream[1] = carry.lastDigits[1];
-    }
+    explicit NeonWindow(const ScanCarry& carry)
+        : lastTwo(static_cast<std::uint16_t>(carry.lastDigits[0] | carry.lastDigits[1] << 8)),
+          pending(carry.pending) {}
 
     void save(ScanCarry& carry) const {
-        carry.lastDigits[0] = stream[0];
-        carry.lastDigits[1] = stream[1];
+        carry.lastDigits[0] = static_cast<std::uint8_t>(lastTwo);
+        carry.lastDigits[1] = static_cast<std::uint8_t>(lastTwo >> 8);
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 
     std::size_t scan(const char* window, std::uint8_t* values, std::size_t count) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(window);
-        const uint8x16x4_t offset = {{vsubq_u8(vld1q_u8(bytes), vdupq_n_u8('0')),
-                                      vsubq_u8(vld1q_u8(bytes + 16), vdupq_n_u8('0')),
-                                      vsubq_u8(vld1q_u8(bytes + 32), vdupq_n_u8('0')),
-                                      vsubq_u8(vld1q_u8(bytes + 48), vdupq_n_u8('0'))}};
-        const std::uint64_t kept = bits(
-            {{isKept(offset.val[0]), isKept(offset.val[1]), isKept(offset.val[2]), isKept(offset.val[3])}});
+        uint8x16x4_t offset = {{vsubq_u8(vld1q_u8(bytes), vdupq_n_u8('0')),
+                                vsubq_u8(vld1q_u8(bytes + 16), vdupq_n_u8('0')),
+                                vsubq_u8(vld1q_u8(bytes + 32), vdupq_n_u8('0')),
+                                vsubq_u8(vld1q_u8(bytes + 48), vdupq_n_u8('0'))}};
+        std::uint64_t digits = digitsOf(offset);
+        std::uint64_t kept = digits | bits({{isTerminator(offset.val[0]), isTerminator(offset.val[1]),
+                                             isTerminator(offset.val[2]), isTerminator(offset.val[3])}});
         if (kept == 0) {
             return count;
         }
-        std::uint8_t* const packed = stream + 2;
-        const std::size_t size = pack(offset, kept, packed);
-        const uint8x16x4_t digit = load(packed);
-        const ValueMasks m = ValueMasks::of(bits({{isDigit(digit.val[0]), isDigit(digit.val[1]),
-                                                   isDigit(digit.val[2]), isDigit(digit.val[3])}}),
-                                            static_cast<unsigned>(size), pending);
-        const uint8x16x4_t back1 = load(packed - 1);
-        const uint8x16x4_t back2 = load(packed - 2);
+        // The last two bytes kept, read from the window rather than from the
+        // packed stream, whose stores may not have reached the cache yet.
+        const std::uint16_t before = lastTwo;
+        const int last = 63 - __builtin_clzll(kept);
+        const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
+        const auto at = [bytes](int i) { return static_cast<unsigned>(bytes[i] - '0') & 0xFFu; };
+        const unsigned secondLast = at(63 - __builtin_clzll(others | 1u));
+        lastTwo = static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | at(last) << 8u);
+        if (!ValueMasks::inPlace(digits, kept, pending)) {
+            const std::size_t size = pack(offset, kept, packed);
+            offset = {
+                {vld1q_u8(packed), vld1q_u8(packed + 16), vld1q_u8(packed + 32), vld1q_u8(packed + 48)}};
+            digits = digitsOf(offset);
+            kept = ~std::uint64_t{0} >> (64 - size);
+        }
+        const ValueMasks m = ValueMasks::of(digits, kept, pending);
+        // The bytes before each byte are shifted in from the vector before
+        // it, the last window's last two bytes first (in bytes 14 and 15).
+        const uint8x16_t previous = vreinterpretq_u8_u16(vdupq_n_u16(before));
         const uint8x16x4_t tens = bytesOf(m.tens);
         const uint8x16x4_t hundreds = bytesOf(m.hundreds);
         const uint8x16x4_t running = {{
-            runningValue(digit.val[0], back1.val[0], back2.val[0], tens.val[0], hundreds.val[0]),
-            runningValue(digit.val[1], back1.val[1], back2.val[1], tens.val[1], hundreds.val[1]),
-            runningValue(digit.val[2], back1.val[2], back2.val[2], tens.val[2], hundreds.val[2]),
-            runningValue(digit.val[3], back1.val[3], back2.val[3], tens.val[3], hundreds.val[3]),
+            runningValue(offset.val[0], previous, tens.val[0], hundreds.val[0]),
+            runningValue(offset.val[1], offset.val[0], tens.val[1], hundreds.val[1]),
+            runningValue(offset.val[2], offset.val[1], tens.val[2], hundreds.val[2]),
+            runningValue(offset.val[3], offset.val[2], tens.val[3], hundreds.val[3]),
         }};
         // After the open group's running value, kept at values[count] by the
         // last window, if this window's first byte ends it.
         count += m.closesPending;
         pack(running, m.take, values + count);
-        std::memmove(stream, stream + size, 2);
         pending = m.pending;
-        return count + m.finished;
+        return count + m.finished();
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
@@ -105,18 +116,19 @@ public:
     }
 
 private:
-    static uint8x16x4_t load(const std::uint8_t* p) {
-        return {{vld1q_u8(p), vld1q_u8(p + 16), vld1q_u8(p + 32), vld1q_u8(p + 48)}};
-    }
-
     // byte - '0' <= 9, unsigned: exactly the ten digits
     static uint8x16_t isDigit(uint8x16_t offset) { return vcleq_u8(offset, vdupq_n_u8(9)); }
 
-    // Digits, ',' and ']': every byte the bytewise scanner does not ignore.
-    static uint8x16_t isKept(uint8x16_t offset) {
-        const uint8x16_t comma = vceqq_u8(offset, vdupq_n_u8(static_cast<std::uint8_t>(',' - '0')));
-        const uint8x16_t bracket = vceqq_u8(offset, vdupq_n_u8(']' - '0'));
-        return vorrq_u8(isDigit(offset), vorrq_u8(comma, bracket));
+    // The terminators ',' and ']'.
+    static uint8x16_t isTerminator(uint8x16_t offset) {
+        return vorrq_u8(vceqq_u8(offset, vdupq_n_u8(static_cast<std::uint8_t>(',' - '0'))),
+                        vceqq_u8(offset, vdupq_n_u8(']' - '0')));
+    }
+
+    // Bit i set where byte i of the 64 is a digit.
+    static std::uint64_t digitsOf(const uint8x16x4_t& offset) {
+        return bits({{isDigit(offset.val[0]), isDigit(offset.val[1]), isDigit(offset.val[2]),
+                      isDigit(offset.val[3])}});
     }
 
     // Bytes 0 to 7 of the result are the sums of the byte pairs of a, bytes
@@ -165,12 +177,15 @@ private:
 #endif
     }
 
-    // The value of its group so far at each of 16 packed bytes: the digit,
-    // plus ten times the one before and a hundred times the one before that
-    // where the masks say those are in its group. NEON multiplies bytes
-    // (modulo 256, as wanted), so no lookup table is needed.
-    static uint8x16_t runningValue(uint8x16_t digit, uint8x16_t back1, uint8x16_t back2, uint8x16_t tens,
+    // The value of its group so far at each of 16 bytes: the digit, plus ten
+    // times the one before and a hundred times the one before that where
+    // the masks say those are in its group; earlier holds the 16 bytes
+    // before these. NEON multiplies bytes (modulo 256, as wanted), so no
+    // lookup table is needed.
+    static uint8x16_t runningValue(uint8x16_t digit, uint8x16_t earlier, uint8x16_t tens,
                                    uint8x16_t hundreds) {
+        const uint8x16_t back1 = vextq_u8(earlier, digit, 15);
+        const uint8x16_t back2 = vextq_u8(earlier, digit, 14);
         const uint8x16_t withTens = vmlaq_u8(digit, vandq_u8(back1, tens), vdupq_n_u8(10));
         return vmlaq_u8(withTens, vandq_u8(back2, hundreds), vdupq_n_u8(100));
     }
@@ -207,10 +222,12 @@ private:
         return static_cast<std::size_t>(ends >> 56);
     }
 
-    // The packed stream after the last two bytes of the windows before, with
-    // room for the last 8-byte store of the packing.
-    std::uint8_t stream[2 + 64 + 8] = {};
+    // The last two bytes kept by the windows before, less '0', the later one
+    // in the high byte.
+    std::uint16_t lastTwo;
     unsigned pending;
+    // The packed stream, with room for the last 8-byte store of the packing.
+    std::uint8_t packed[64 + 8] = {};
 };
 
 } // namespace
