@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     while (written < size) {
         // Room for just enough pixels to reach size, so small inputs stay small.
         const std::uint64_t room = size - written + PixelText::maxPixelText - 1;
-        const std::size_t n = text.fill(block, room < sizeof block ? room : sizeof block);
+        const std::size_t n =
+            text.fill(block, room < sizeof block ? static_cast<std::size_t>(room) : sizeof block);
         if (!writeAll(block, n)) {
             return 1;
         }

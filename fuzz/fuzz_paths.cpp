@@ -4,9 +4,9 @@
 // read differently, state lost between windows or between pieces, and
 // output held back to a later piece.
 //
-// Input: one byte choosing the path (modulo 3: portable, AVX2, AVX-512; a
-// path the CPU lacks is skipped), one byte k, then k bytes of piece sizes
-// (0 to 255, used in turn), then the text.
+// Input: one byte choosing the path (modulo 4: portable, AVX2, AVX-512,
+// NEON; a path the CPU lacks is skipped), one byte k, then k bytes of piece
+// sizes (0 to 255, used in turn), then the text.
 
 #include "Convert.h"
 #include "ScanPath.h"
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) {
         return 0;
     }
-    static const ScanPath paths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512};
-    const ScanPath path = paths[data[0] % 3];
+    static const ScanPath paths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512, ScanPath::neon};
+    const ScanPath path = paths[data[0] % 4];
     if (!supported(path)) {
         return 0;
     }

@@ -15,6 +15,10 @@ BlockScanFunction blockScannerFor(ScanPath path) {
     case ScanPath::avx512:
         return scanAvx512;
 #endif
+#if defined(PIXSTREAM_NEON_KERNEL)
+    case ScanPath::neon:
+        return scanNeon;
+#endif
     default:
         return nullptr;
     }

@@ -17,4 +17,14 @@ std::size_t scanAvx2(ScanCarry& carry, const char* in, std::size_t n, std::uint8
 std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
 #endif
 
+// NEON: on every arm64 CPU, and on 32-bit ARM with hardware floating point,
+// whose CPU may or may not have it; little-endian only. GCC compiles the
+// 32-bit kernel alone for NEON, clang only a program built for NEON.
+#if (defined(__aarch64__) ||                                                                                 \
+     (defined(__arm__) && defined(__ARM_FP) && (defined(__ARM_NEON) || !defined(__clang__)))) &&             \
+    !defined(__ARM_BIG_ENDIAN)
+#define PIXSTREAM_NEON_KERNEL
+std::size_t scanNeon(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
+#endif
+
 #endif

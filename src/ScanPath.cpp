@@ -1,6 +1,12 @@
 #include "ScanPath.h"
+#include "ScanKernels.h"
 
 #include <initializer_list>
+
+#if defined(PIXSTREAM_NEON_KERNEL) && defined(__arm__)
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+#endif
 
 bool supported(ScanPath path) {
     switch (path) {
@@ -24,12 +30,24 @@ bool supported(ScanPath path) {
     case ScanPath::avx512:
         return false;
 #endif
+#if defined(PIXSTREAM_NEON_KERNEL) && defined(__aarch64__)
+    case ScanPath::neon:
+        return true; // every arm64 CPU has NEON (Advanced SIMD)
+#elif defined(PIXSTREAM_NEON_KERNEL)
+    // 32-bit ARM: NEON is optional there; Linux reports whether the CPU has
+    // it, and then saves its registers too.
+    case ScanPath::neon:
+        return (getauxval(AT_HWCAP) & HWCAP_NEON) != 0;
+#else
+    case ScanPath::neon:
+        return false;
+#endif
     }
     return false;
 }
 
 ScanPath fastestScanPath() {
-    for (const ScanPath path : {ScanPath::avx512, ScanPath::avx2}) {
+    for (const ScanPath path : {ScanPath::avx512, ScanPath::avx2, ScanPath::neon}) {
         if (supported(path)) {
             return path;
         }
@@ -47,6 +65,8 @@ const char* scanPathName(ScanPath path) {
         return "avx2";
     case ScanPath::avx512:
         return "avx512";
+    case ScanPath::neon:
+        return "neon";
     }
     return "?";
 }

@@ -9,9 +9,11 @@ enum class ScanPath {
     portable, // the block scanner in plain C++, for any CPU
     avx2,     // x86-64 with AVX2 (and BMI1, BMI2)
     avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
+    neon,     // arm64, and 32-bit ARM with NEON
 };
 
-constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::avx2, ScanPath::avx512};
+constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::avx2, ScanPath::avx512,
+                                     ScanPath::neon};
 
 // Whether the running CPU (and operating system) can take this path.
 bool supported(ScanPath path);
