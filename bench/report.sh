@@ -31,13 +31,12 @@ shift $((OPTIND - 1))
 build=$(cd "${1:-$here/../build/release}" && pwd)
 layouts="compact spaced pretty keyed numbered split padded noise decimal long"
 
-# Every scan path pixstream-filter may know; those this CPU has stay. The
-# program's own row, then one row per path, the same read loop held to it.
+# The program's own row, then one row for each scan path this CPU has (as
+# pixstream-filter lists them when asked for none), the same read loop held
+# to it.
 set -- "pixstream=$build/pixstream 30"
-for path in bytes portable avx2 avx512 neon; do
-    if "$build/bench/pixstream-filter" "$path" < /dev/null > /dev/null 2>&1; then
-        set -- "$@" "$path=$build/bench/pixstream-filter $path"
-    fi
+for path in $("$build/bench/pixstream-filter" 2>&1 | sed -n 's/.*supports://p'); do
+    set -- "$@" "$path=$build/bench/pixstream-filter $path"
 done
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores, $(uname -sr)"

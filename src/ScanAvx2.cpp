@@ -2,6 +2,7 @@
 
 #if defined(__x86_64__)
 
+#include "PackTable.h"
 #include "ScanBlocks.h"
 #include "ValueMasks.h"
 
@@ -11,27 +12,6 @@
 #define PIXSTREAM_AVX2 "avx2,bmi,bmi2,popcnt"
 
 namespace {
-
-// For each 8-bit mask, the places of its set bits in order, then zeros: the
-// byte shuffle that packs the bytes a mask selects to the front.
-struct PackTable {
-    std::uint8_t rows[256][8];
-};
-
-constexpr PackTable makePackTable() {
-    PackTable table{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned at = 0;
-        for (unsigned bit = 0; bit < 8; ++bit) {
-            if (((mask >> bit) & 1u) != 0) {
-                table.rows[mask][at++] = static_cast<std::uint8_t>(bit);
-            }
-        }
-    }
-    return table;
-}
-
-constexpr PackTable packTable = makePackTable();
 
 // One 64-byte window in two 32-byte halves. Where its digits are adjacent
 // (ValueMasks::inPlace) the window is read where it stands; otherwise its

@@ -2,6 +2,7 @@
 
 #if defined(PIXSTREAM_NEON_KERNEL)
 
+#include "PackTable.h"
 #include "ScanBlocks.h"
 #include "ValueMasks.h"
 
@@ -19,27 +20,6 @@
 #endif
 
 namespace {
-
-// For each 8-bit mask, the places of its set bits in order, then zeros: the
-// byte shuffle that packs the bytes a mask selects to the front.
-struct PackTable {
-    std::uint8_t rows[256][8];
-};
-
-constexpr PackTable makePackTable() {
-    PackTable table{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned at = 0;
-        for (unsigned bit = 0; bit < 8; ++bit) {
-            if (((mask >> bit) & 1u) != 0) {
-                table.rows[mask][at++] = static_cast<std::uint8_t>(bit);
-            }
-        }
-    }
-    return table;
-}
-
-constexpr PackTable packTable = makePackTable();
 
 // Bit j of an 8-bit mask stands for byte j of its 8-byte half.
 constexpr std::uint8_t bitWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
