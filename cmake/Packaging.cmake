@@ -5,11 +5,58 @@
 
 include(GNUInstallDirs)
 
-install(TARGETS pixstream RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES man/pixstream.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Two layouts share the program. A source install puts the manual page, the
+# README and the licence in place as they are (component docs). The Debian
+# package holds what Debian policy asks for instead (component deb): the page,
+# the README and a Debian changelog compressed with gzip -9n, and a
+# machine-readable copyright file that carries the licence. EXCLUDE_FROM_ALL
+# keeps the package's files out of a plain cmake --install; CPack installs the
+# program and the deb component only.
+install(TARGETS pixstream RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(FILES man/pixstream.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+
+set(deb_dir ${PROJECT_BINARY_DIR}/deb)
+find_program(PIXSTREAM_GZIP gzip REQUIRED)
+# -n leaves the name and time stamp out of the gzip header, so the bytes
+# depend on the content alone.
+set(deb_compressed)
+foreach(doc man/pixstream.1 README.md packaging/changelog)
+  get_filename_component(name ${doc} NAME)
+  add_custom_command(OUTPUT ${deb_dir}/${name}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${doc} ${deb_dir}/${name}
+    COMMAND ${PIXSTREAM_GZIP} -9nf ${deb_dir}/${name}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${doc}
+    VERBATIM)
+  list(APPEND deb_compressed ${deb_dir}/${name}.gz)
+endforeach()
+add_custom_target(pixstream_deb_docs ALL DEPENDS ${deb_compressed})
+
+# The copyright file takes the holder and the licence text from LICENSE, so
+# the two cannot drift apart. DEP-5 calls this licence Expat ("MIT" names
+# several). Its text continues the License field: every line indented by one
+# space, an empty line written as " .".
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+if(NOT licence MATCHES "Copyright \\([cC]\\) ([^\n]+)\n+(.*[^\n])\n*$")
+  message(FATAL_ERROR "LICENSE has no line \"Copyright (c) YEAR HOLDER\" before the licence text")
+endif()
+set(PIXSTREAM_COPYRIGHT "${CMAKE_MATCH_1}")
+set(text "${CMAKE_MATCH_2}")
+while(text MATCHES "\n\n")
+  string(REPLACE "\n\n" "\n.\n" text "${text}")
+endwhile()
+string(REPLACE "\n" "\n " PIXSTREAM_LICENCE_TEXT " ${text}")
+configure_file(packaging/copyright.in ${deb_dir}/copyright @ONLY)
+
+install(FILES ${deb_dir}/pixstream.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${deb_dir}/README.md.gz ${deb_dir}/changelog.gz ${deb_dir}/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT deb EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} program /
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} deb /)
 set(CPACK_PACKAGE_NAME pixstream)
 set(CPACK_PACKAGE_CONTACT "pixstream maintainers <maintainers@users.noreply.c-seed-6be6097b.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "filter that averages JSON pixel text into a binary colour stream")

@@ -1,15 +1,16 @@
 #!/bin/sh
-# Builds the Debian package, checks its control fields and contents, unpacks
-# it into a scratch root and checks that the packaged program writes the
-# same bytes as the build tree's.
+# Builds the Debian package, checks its control fields, contents, modes and
+# documentation files, runs lintian on it, unpacks it into a scratch root and
+# checks that the packaged program writes the same bytes as the build tree's.
 # Usage: deb.sh CPACK BUILD_DIR SOURCE_DIR VERSION PIXSTREAM
+# Without lintian every other check still runs, and a pass becomes a skip.
 set -u
 cpack=$1
 build=$2
 src=$3
 version=$4
 prog=$5
-for tool in dpkg-deb dpkg-shlibdeps; do
+for tool in dpkg-deb dpkg-shlibdeps dpkg-parsechangelog; do
     command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed (dpkg-dev)"; exit 77; }
 done
 tmp=$(mktemp -d)
@@ -33,15 +34,73 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] || fail "Version is [$(field Version)]"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
+[ "$(field Section)" = utils ] || fail "Section is [$(field Section)]"
+[ "$(field Priority)" = optional ] || fail "Priority is [$(field Priority)]"
 # Computed by dpkg-shlibdeps, so it names the C library with a version.
 field Depends | grep -q 'libc6 (>= ' || fail "Depends is [$(field Depends)]"
 
-files=$(dpkg-deb -c "$deb" | awk '$1 ~ /^-/ { print $NF }' | sort)
-[ "$files" = "./usr/bin/pixstream
-./usr/share/doc/pixstream/LICENSE
-./usr/share/doc/pixstream/README.md
-./usr/share/man/man1/pixstream.1" ] || fail "package holds
-$files"
+# Every member with its mode and owner: directories 0755, the program 0755,
+# the rest 0644, all root's.
+members=$(dpkg-deb -c "$deb" | awk '{ print $1, $2, $NF }')
+[ "$members" = "drwxr-xr-x root/root ./usr/
+drwxr-xr-x root/root ./usr/bin/
+-rwxr-xr-x root/root ./usr/bin/pixstream
+drwxr-xr-x root/root ./usr/share/
+drwxr-xr-x root/root ./usr/share/doc/
+drwxr-xr-x root/root ./usr/share/doc/pixstream/
+-rw-r--r-- root/root ./usr/share/doc/pixstream/README.md.gz
+-rw-r--r-- root/root ./usr/share/doc/pixstream/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/pixstream/copyright
+drwxr-xr-x root/root ./usr/share/man/
+drwxr-xr-x root/root ./usr/share/man/man1/
+-rw-r--r-- root/root ./usr/share/man/man1/pixstream.1.gz" ] || fail "package holds
+$members"
+
+dpkg-deb -x "$deb" "$tmp/x"
+doc=$tmp/x/usr/share/doc/pixstream
+
+# Compressed files: gzip -9n output, so no name and no time stamp in the
+# header (flags byte 0, MTIME 0), and the text is the source's.
+# Rows: packaged file, source file.
+while read -r packaged source; do
+    [ -f "$tmp/x/$packaged" ] || continue
+    header=$(od -An -tx1 -N10 "$tmp/x/$packaged" | tr -s ' \n' '  ' | sed 's/^ //; s/ $//')
+    [ "$header" = "1f 8b 08 00 00 00 00 00 02 03" ] || fail "$packaged: gzip header is [$header]"
+    gzip -dc "$tmp/x/$packaged" | cmp -s - "$src/$source" || fail "$packaged differs from $source"
+done << EOF
+usr/share/man/man1/pixstream.1.gz man/pixstream.1
+usr/share/doc/pixstream/README.md.gz README.md
+usr/share/doc/pixstream/changelog.gz packaging/changelog
+EOF
+
+# The changelog's latest entry is this version, signed by the maintainer.
+gzip -dc "$doc/changelog.gz" > "$tmp/changelog"
+entry() { dpkg-parsechangelog -l "$tmp/changelog" -S "$1"; }
+[ "$(entry Source)" = pixstream ] || fail "changelog: Source is [$(entry Source)]"
+[ "$(entry Version)" = "$version" ] || fail "changelog: latest entry is [$(entry Version)], not $version"
+[ "$(entry Maintainer)" = "$(field Maintainer)" ] || fail "changelog: signed by [$(entry Maintainer)]"
+
+# The copyright file is DEP-5 and carries LICENSE: the holder from its
+# copyright line and, continuation lines undone, its text word for word.
+head -n 2 "$doc/copyright" > "$tmp/head"
+printf '%s\n' "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+    "Upstream-Name: pixstream" | cmp -s - "$tmp/head" || fail "copyright header is
+$(cat "$tmp/head")"
+holder=$(sed -n 's/^Copyright (c) //p' "$src/LICENSE")
+grep -qx "Copyright: $holder" "$doc/copyright" || fail "copyright does not name [$holder]"
+grep -qx "License: Expat" "$doc/copyright" || fail "copyright has no License: Expat"
+sed -n '/^License: /,$ { /^License: /d; s/^ //; s/^\.$//; p; }' "$doc/copyright" > "$tmp/text"
+sed '1,/^Copyright (c) /d' "$src/LICENSE" | sed '/./,$!d' | cmp -s - "$tmp/text" ||
+    fail "copyright's licence text differs from LICENSE"
+
+lintian=$(command -v lintian || true)
+if [ -n "$lintian" ]; then
+    # Errors and warnings fail; informational tags are shown, not judged.
+    "$lintian" --allow-root --display-info --fail-on error,warning "$deb" > "$tmp/lintian" 2>&1 ||
+        fail "lintian:
+$(cat "$tmp/lintian")"
+    [ -s "$tmp/lintian" ] && sed 's/^/lintian: /' "$tmp/lintian"
+fi
 
 # Installs with dpkg into a scratch root that has an empty package database;
 # the libraries it depends on are the host's, so dependencies are not checked.
@@ -66,5 +125,7 @@ cmp "$tmp/built" "$tmp/packaged" || fail "packaged and built programs differ"
 dpkgr -r pixstream > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "dpkg -r"; }
 [ -z "$(find "$root/usr" -type f 2>/dev/null)" ] || fail "files left after removal"
 
-[ "$failed" -eq 0 ] && echo "package $(basename "$deb"): Depends: $(field Depends)"
-exit "$failed"
+[ "$failed" -eq 0 ] || exit 1
+echo "package $(basename "$deb"): Depends: $(field Depends)"
+[ -n "$lintian" ] || { echo "skipped: lintian is not installed; every other check passed"; exit 77; }
+echo "lintian: no errors or warnings"
