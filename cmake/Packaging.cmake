@@ -52,6 +52,25 @@ configure_file(packaging/copyright.in ${deb_dir}/copyright @ONLY)
 install(FILES ${deb_dir}/pixstream.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${deb_dir}/README.md.gz ${deb_dir}/changelog.gz ${deb_dir}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT deb EXCLUDE_FROM_ALL)
+# mkdir applies the umask to the directories it makes while staging, whatever
+# mode CMake asks for (CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS included),
+# and the package records the modes it finds. So the staged directories from
+# the prefix down to each destination are set to 0755, under DESTDIR only.
+install(CODE "set(pixstream_dirs ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_DOCDIR})"
+  COMPONENT deb EXCLUDE_FROM_ALL)
+install(CODE [[
+  if(NOT "$ENV{DESTDIR}" STREQUAL "")
+    foreach(dir IN LISTS pixstream_dirs)
+      while(NOT dir STREQUAL "" AND NOT IS_ABSOLUTE "${dir}")
+        file(CHMOD "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${dir}" DIRECTORY_PERMISSIONS
+          OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+        get_filename_component(dir "${dir}" DIRECTORY)
+      endwhile()
+    endforeach()
+    file(CHMOD "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}" DIRECTORY_PERMISSIONS
+      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endif()
+]] COMPONENT deb EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_INSTALL_CMAKE_PROJECTS
@@ -72,6 +91,21 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # dpkg-shlibdeps (package dpkg-dev) works out the library dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+
+# CPack stamps every member of the package with SOURCE_DATE_EPOCH when the
+# environment has it (the ar and tar headers, the gzip headers of the tar
+# files); otherwise with the time it runs. cmake/CPackProjectConfig.cmake
+# sets it, when unset, to the time of the latest changelog entry, as
+# dpkg-buildpackage does, so that every build of a release gives the same bytes.
+file(STRINGS packaging/changelog trailer REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- [^>]*>  " "" released "${trailer}")
+execute_process(COMMAND date -u -d "${released}" +%s
+  OUTPUT_VARIABLE CPACK_PIXSTREAM_RELEASED OUTPUT_STRIP_TRAILING_WHITESPACE
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT CPACK_PIXSTREAM_RELEASED MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "packaging/changelog: cannot read the date of the latest entry [${released}]")
+endif()
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProjectConfig.cmake)
 include(CPack)
 
 if(PIXSTREAM_TESTS)
@@ -88,5 +122,20 @@ if(PIXSTREAM_TESTS)
       COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb.sh ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
               ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} $<TARGET_FILE:pixstream>)
     set_tests_properties(deb PROPERTIES SKIP_RETURN_CODE 77)
+    # Packages are made from the optimised build; a debug build's program
+    # holds its source paths, so only that build is held to the same bytes.
+    if(CMAKE_BUILD_TYPE STREQUAL "Release")
+      set(same_build -G ${CMAKE_GENERATOR} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+        -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER} -DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}
+        -DCMAKE_CXX_FLAGS_RELEASE=${CMAKE_CXX_FLAGS_RELEASE} -DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}
+        -DPIXSTREAM_WERROR=${PIXSTREAM_WERROR})
+      if(CMAKE_TOOLCHAIN_FILE)
+        list(APPEND same_build --toolchain ${CMAKE_TOOLCHAIN_FILE})
+      endif()
+      add_test(NAME deb_reproducible
+        COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb_reproducible.sh ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND}
+                ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${same_build})
+      set_tests_properties(deb_reproducible PROPERTIES SKIP_RETURN_CODE 77)
+    endif()
   endif()
 endif()

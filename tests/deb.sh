@@ -20,7 +20,9 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 hex() { od -An -tx1 -v | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
 
-if ! "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/pkg" > "$tmp/log" 2>&1; then
+# A umask that would leave staged directories unreadable to others: the
+# package must still hold them as 0755.
+if ! (umask 077 && "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/pkg") > "$tmp/log" 2>&1; then
     cat "$tmp/log"
     echo "FAIL: cpack"
     exit 1
