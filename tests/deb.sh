@@ -2,17 +2,23 @@
 # Builds the Debian package, checks its control fields, contents, modes and
 # documentation files, runs lintian on it, unpacks it into a scratch root and
 # checks that the packaged program writes the same bytes as the build tree's.
-# Usage: deb.sh CPACK BUILD_DIR SOURCE_DIR VERSION PIXSTREAM
+# Usage: deb.sh CMAKE CPACK BUILD_DIR SOURCE_DIR VERSION READELF PIXSTREAM
+# A cross build sets PIXSTREAM_EMULATOR to a qemu-user command line and
+# PIXSTREAM_DEB_ARCH to the target's Debian architecture.
 # Without lintian every other check still runs, and a pass becomes a skip.
 set -u
-cpack=$1
-build=$2
-src=$3
-version=$4
-prog=$5
+cmake=$1
+cpack=$2
+build=$3
+src=$4
+version=$5
+readelf=$6
+prog=$7
+emulator=${PIXSTREAM_EMULATOR:-}
 for tool in dpkg-deb dpkg-shlibdeps dpkg-parsechangelog; do
     command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed (dpkg-dev)"; exit 77; }
 done
+arch=${PIXSTREAM_DEB_ARCH:-$(dpkg --print-architecture)}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
@@ -28,7 +34,7 @@ if ! (umask 077 && "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/
     exit 1
 fi
 ! grep -i -e warning -e error "$tmp/log" || fail "cpack reported the lines above"
-deb=$tmp/pkg/pixstream_${version}_$(dpkg --print-architecture).deb
+deb=$tmp/pkg/pixstream_${version}_$arch.deb
 [ -f "$deb" ] || { ls "$tmp/pkg"; echo "FAIL: no $deb"; exit 1; }
 
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -38,8 +44,15 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Description)" ] || fail "no Description"
 [ "$(field Section)" = utils ] || fail "Section is [$(field Section)]"
 [ "$(field Priority)" = optional ] || fail "Priority is [$(field Priority)]"
-# Computed by dpkg-shlibdeps, so it names the C library with a version.
-field Depends | grep -q 'libc6 (>= ' || fail "Depends is [$(field Depends)]"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is [$(field Architecture)]"
+field Depends | grep -q '^libc6 (>= ' || fail "Depends is [$(field Depends)]"
+# A native package's Depends comes from dpkg-shlibdeps, a cross package's
+# from the program's symbol versions; on a native build the two must agree.
+if [ -z "$emulator" ]; then
+    from_symbols=$("$cmake" -DREADELF="$readelf" -DPROGRAM="$prog" -P "$src/cmake/DebianDepends.cmake" 2>&1)
+    [ "$from_symbols" = "$(field Depends)" ] ||
+        fail "dpkg-shlibdeps gives [$(field Depends)], the symbol versions give [$from_symbols]"
+fi
 
 # Every member with its mode and owner: directories 0755, the program 0755,
 # the rest 0644, all root's.
@@ -104,23 +117,35 @@ $(cat "$tmp/lintian")"
     [ -s "$tmp/lintian" ] && sed 's/^/lintian: /' "$tmp/lintian"
 fi
 
-# Installs with dpkg into a scratch root that has an empty package database;
-# the libraries it depends on are the host's, so dependencies are not checked.
+# Installs with dpkg into a scratch root whose package database holds only
+# stand-ins for the libraries a Debian 12 system of the package's
+# architecture has, at this machine's versions (the same release): so the
+# Depends field must name real packages at versions a board has. The
+# program then runs with the host's libraries, or under the emulator with
+# the target's.
 root=$tmp/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 : > "$root/var/lib/dpkg/status"
 dpkgr() { dpkg --root="$root" --force-not-root --log=/dev/null "$@"; }
-dpkgr --force-depends -i "$deb" > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "dpkg -i"; }
+[ "$arch" = "$(dpkg --print-architecture)" ] || dpkgr --add-architecture "$arch"
+for library in libc6 libgcc-s1; do
+    printf '%s\n' "Package: $library" "Status: install ok installed" "Priority: optional" "Section: libs" \
+        "Maintainer: none" "Architecture: $arch" "Multi-Arch: same" \
+        "Version: $(dpkg-query -W -f '${Version}' "$library:$(dpkg --print-architecture)")" \
+        "Description: stand-in" "" >> "$root/var/lib/dpkg/status"
+    : > "$root/var/lib/dpkg/info/$library:$arch.list"
+done
+dpkgr -i "$deb" > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "dpkg -i"; }
 [ "$(dpkg-query --root="$root" -W -f '${Status}' pixstream)" = "install ok installed" ] || fail "not installed"
 packaged=$root/usr/bin/pixstream
-got=$("$packaged" 30 < "$src/sample/frame.json" | hex)
+got=$($emulator "$packaged" 30 < "$src/sample/frame.json" | hex)
 [ "$got" = "1e 19 f2 0c 32 19 d9" ] || fail "sample gives [$got]"
 
 # A longer input with every value from 0 to 999, odd spacing and a partial
 # last group: the packaged and built programs must agree byte for byte.
 awk 'BEGIN { for (i = 0; i < 20000; i++) printf "%s%d%s", (i % 7 ? "" : " [\n"), (i * 37) % 1000, (i % 5 ? "," : "],") }' > "$tmp/long"
-"$prog" 7 < "$tmp/long" > "$tmp/built" || fail "built program failed"
-"$packaged" 7 < "$tmp/long" > "$tmp/packaged" || fail "packaged program failed"
+$emulator "$prog" 7 < "$tmp/long" > "$tmp/built" || fail "built program failed"
+$emulator "$packaged" 7 < "$tmp/long" > "$tmp/packaged" || fail "packaged program failed"
 cmp "$tmp/built" "$tmp/packaged" || fail "packaged and built programs differ"
 [ "$(wc -c < "$tmp/built")" -gt 1000 ] || fail "long input gave only $(wc -c < "$tmp/built") bytes"
 
