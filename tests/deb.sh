@@ -45,13 +45,20 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = utils ] || fail "Section is [$(field Section)]"
 [ "$(field Priority)" = optional ] || fail "Priority is [$(field Priority)]"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is [$(field Architecture)]"
-field Depends | grep -q '^libc6 (>= ' || fail "Depends is [$(field Depends)]"
+field Depends | grep -q -e '^libc6 (>= ' -e ', libc6 (>= ' || fail "Depends is [$(field Depends)]"
 # A native package's Depends comes from dpkg-shlibdeps, a cross package's
 # from the program's symbol versions; on a native build the two must agree.
+# A sanitizer build's program needs libraries no package is meant to carry,
+# which DebianDepends.cmake has no rule for: it says so, and that is shown.
 if [ -z "$emulator" ]; then
-    from_symbols=$("$cmake" -DREADELF="$readelf" -DPROGRAM="$prog" -P "$src/cmake/DebianDepends.cmake" 2>&1)
-    [ "$from_symbols" = "$(field Depends)" ] ||
-        fail "dpkg-shlibdeps gives [$(field Depends)], the symbol versions give [$from_symbols]"
+    if from_symbols=$("$cmake" -DREADELF="$readelf" -DPROGRAM="$prog" -P "$src/cmake/DebianDepends.cmake" 2>&1); then
+        [ "$from_symbols" = "$(field Depends)" ] ||
+            fail "dpkg-shlibdeps gives [$(field Depends)], the symbol versions give [$from_symbols]"
+    elif echo "$from_symbols" | grep -q 'names no Debian package'; then
+        echo "note: Depends not compared: $(echo "$from_symbols" | grep -o '[^ ]* needs [^;]*')"
+    else
+        fail "DebianDepends.cmake: $from_symbols"
+    fi
 fi
 
 # Every member with its mode and owner: directories 0755, the program 0755,
@@ -73,6 +80,8 @@ $members"
 
 dpkg-deb -x "$deb" "$tmp/x"
 doc=$tmp/x/usr/share/doc/pixstream
+# Stripped: no symbol table left, only the dynamic one.
+! "$readelf" -S --wide "$tmp/x/usr/bin/pixstream" | grep -q '\.symtab' || fail "the packaged program is not stripped"
 
 # Compressed files: gzip -9n output, so no name and no time stamp in the
 # header (flags byte 0, MTIME 0), and the text is the source's.
@@ -118,17 +127,25 @@ $(cat "$tmp/lintian")"
 fi
 
 # Installs with dpkg into a scratch root whose package database holds only
-# stand-ins for the libraries a Debian 12 system of the package's
-# architecture has, at this machine's versions (the same release): so the
-# Depends field must name real packages at versions a board has. The
-# program then runs with the host's libraries, or under the emulator with
-# the target's.
+# stand-ins for libraries, at this machine's versions, without forcing
+# dependencies. A cross package gets those a minimal Debian 12 system of its
+# architecture has (this machine runs the same release), so its Depends must
+# name the board's real packages at versions it has. A native package gets
+# whatever its Depends names that this machine has installed (a sanitizer
+# build's runtimes too). The program then runs with the host's libraries, or
+# under the emulator with the target's.
 root=$tmp/root
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 : > "$root/var/lib/dpkg/status"
 dpkgr() { dpkg --root="$root" --force-not-root --log=/dev/null "$@"; }
 [ "$arch" = "$(dpkg --print-architecture)" ] || dpkgr --add-architecture "$arch"
-for library in libc6 libgcc-s1; do
+if [ -n "$emulator" ]; then
+    libraries="libc6 libgcc-s1"
+else
+    libraries=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/[ :].*//')
+fi
+for library in $libraries; do
+    dpkg-query -W "$library:$(dpkg --print-architecture)" > /dev/null 2>&1 || continue
     printf '%s\n' "Package: $library" "Status: install ok installed" "Priority: optional" "Section: libs" \
         "Maintainer: none" "Architecture: $arch" "Multi-Arch: same" \
         "Version: $(dpkg-query -W -f '${Version}' "$library:$(dpkg --print-architecture)")" \
