@@ -112,7 +112,11 @@ set(CPACK_STRIP_FILES ON)
 # environment has it (the ar and tar headers, the gzip headers of the tar
 # files); otherwise with the time it runs. cmake/CPackProjectConfig.cmake
 # sets it, when unset, to the time of the latest changelog entry, as
-# dpkg-buildpackage does, so that every build of a release gives the same bytes.
+# dpkg-buildpackage does, so that every build of a release gives the same
+# bytes. CPack sorts the members and makes them root's. Two things it takes
+# from the build machine remain: the umask, in the modes of the three ar
+# members (so build with umask 022), and the sizes the file system gives
+# directories, which it counts into Installed-Size.
 file(STRINGS packaging/changelog trailer REGEX "^ -- " LIMIT_COUNT 1)
 string(REGEX REPLACE "^ -- [^>]*>  " "" released "${trailer}")
 execute_process(COMMAND date -u -d "${released}" +%s
@@ -130,7 +134,7 @@ if(PIXSTREAM_TESTS)
     COMMAND sh ${PROJECT_SOURCE_DIR}/tests/install.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
   add_test(NAME deb
     COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb.sh ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
-            ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${CMAKE_READELF} $<TARGET_FILE:pixstream>)
+            ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} "${CMAKE_READELF}" $<TARGET_FILE:pixstream>)
   set_tests_properties(man_lint deb PROPERTIES SKIP_RETURN_CODE 77)
   # Packages are made from the optimised build; a debug build's program
   # holds its source paths, so only that build is held to the same bytes.
