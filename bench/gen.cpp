@@ -73,8 +73,9 @@ int main(int argc, char** argv) {
     while (written < size) {
         // Room for just enough pixels to reach size, so small inputs stay small.
         const std::uint64_t room = size - written + PixelText::maxPixelText - 1;
+        // The smaller of the two fits in size_t even where it has 32 bits.
         const std::size_t n =
-            text.fill(block, room < sizeof block ? static_cast<std::size_t>(room) : sizeof block);
+            text.fill(block, static_cast<std::size_t>(room < sizeof block ? room : sizeof block));
         if (!writeAll(block, n)) {
             return 1;
         }

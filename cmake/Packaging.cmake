@@ -5,11 +5,77 @@
 
 include(GNUInstallDirs)
 
-install(TARGETS pixstream RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES man/pixstream.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Two layouts share the program. A source install puts the manual page, the
+# README and the licence in place as they are (component docs). The Debian
+# package holds what Debian policy asks for instead (component deb): the page,
+# the README and a Debian changelog compressed with gzip -9n, and a
+# machine-readable copyright file that carries the licence. EXCLUDE_FROM_ALL
+# keeps the package's files out of a plain cmake --install; CPack installs the
+# program and the deb component only.
+install(TARGETS pixstream RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(FILES man/pixstream.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+
+set(deb_dir ${PROJECT_BINARY_DIR}/deb)
+find_program(PIXSTREAM_GZIP gzip REQUIRED)
+# -n leaves the name and time stamp out of the gzip header, so the bytes
+# depend on the content alone.
+set(deb_compressed)
+foreach(doc man/pixstream.1 README.md packaging/changelog)
+  get_filename_component(name ${doc} NAME)
+  add_custom_command(OUTPUT ${deb_dir}/${name}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${doc} ${deb_dir}/${name}
+    COMMAND ${PIXSTREAM_GZIP} -9nf ${deb_dir}/${name}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${doc}
+    VERBATIM)
+  list(APPEND deb_compressed ${deb_dir}/${name}.gz)
+endforeach()
+add_custom_target(pixstream_deb_docs ALL DEPENDS ${deb_compressed})
+
+# The copyright file takes the holder and the licence text from LICENSE, so
+# the two cannot drift apart. DEP-5 calls this licence Expat ("MIT" names
+# several). Its text continues the License field: every line indented by one
+# space, an empty line written as " .".
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+if(NOT licence MATCHES "Copyright \\([cC]\\) ([^\n]+)\n+(.*[^\n])\n*$")
+  message(FATAL_ERROR "LICENSE has no line \"Copyright (c) YEAR HOLDER\" before the licence text")
+endif()
+set(PIXSTREAM_COPYRIGHT "${CMAKE_MATCH_1}")
+set(text "${CMAKE_MATCH_2}")
+while(text MATCHES "\n\n")
+  string(REPLACE "\n\n" "\n.\n" text "${text}")
+endwhile()
+string(REPLACE "\n" "\n " PIXSTREAM_LICENCE_TEXT " ${text}")
+configure_file(packaging/copyright.in ${deb_dir}/copyright @ONLY)
+
+install(FILES ${deb_dir}/pixstream.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT deb EXCLUDE_FROM_ALL)
+install(FILES ${deb_dir}/README.md.gz ${deb_dir}/changelog.gz ${deb_dir}/copyright
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT deb EXCLUDE_FROM_ALL)
+# mkdir applies the umask to the directories it makes while staging, whatever
+# mode CMake asks for (CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS included),
+# and the package records the modes it finds. So the staged directories from
+# the prefix down to each destination are set to 0755, under DESTDIR only.
+install(CODE "set(pixstream_dirs ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_DOCDIR})"
+  COMPONENT deb EXCLUDE_FROM_ALL)
+install(CODE [[
+  if(NOT "$ENV{DESTDIR}" STREQUAL "")
+    foreach(dir IN LISTS pixstream_dirs)
+      while(NOT dir STREQUAL "" AND NOT IS_ABSOLUTE "${dir}")
+        file(CHMOD "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${dir}" DIRECTORY_PERMISSIONS
+          OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+        get_filename_component(dir "${dir}" DIRECTORY)
+      endwhile()
+    endforeach()
+    file(CHMOD "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}" DIRECTORY_PERMISSIONS
+      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endif()
+]] COMPONENT deb EXCLUDE_FROM_ALL)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} program /
+  ${PROJECT_BINARY_DIR} ${PROJECT_NAME} deb /)
 set(CPACK_PACKAGE_NAME pixstream)
 set(CPACK_PACKAGE_CONTACT "pixstream maintainers <maintainers@users.noreply.c-seed-6be6097b.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "filter that averages JSON pixel text into a binary colour stream")
@@ -22,24 +88,73 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "output on as input arrives, so it can sit in a live pipeline.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# dpkg-shlibdeps (package dpkg-dev) works out the library dependencies.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(CMAKE_CROSSCOMPILING)
+  # The target's architecture as Debian names it, from the compiler's GNU
+  # triplet; Depends from the program's symbol versions, when cpack runs
+  # (cmake/DebianDepends.cmake says why not dpkg-shlibdeps).
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
+    OUTPUT_VARIABLE CPACK_PIXSTREAM_CROSS_TRIPLET OUTPUT_STRIP_TRAILING_WHITESPACE)
+  find_program(PIXSTREAM_DPKG_ARCHITECTURE dpkg-architecture)
+  if(PIXSTREAM_DPKG_ARCHITECTURE)
+    execute_process(COMMAND ${PIXSTREAM_DPKG_ARCHITECTURE} --host-type ${CPACK_PIXSTREAM_CROSS_TRIPLET} --query DEB_HOST_ARCH
+      OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  endif()
+  set(CPACK_PIXSTREAM_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+  set(CPACK_PIXSTREAM_READELF ${CMAKE_READELF})
+  set(CPACK_PIXSTREAM_PROGRAM ${PROJECT_BINARY_DIR}/pixstream)
+else()
+  # dpkg-shlibdeps (package dpkg-dev) works out the library dependencies.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_STRIP_FILES ON)
+
+# CPack stamps every member of the package with SOURCE_DATE_EPOCH when the
+# environment has it (the ar and tar headers, the gzip headers of the tar
+# files); otherwise with the time it runs. cmake/CPackProjectConfig.cmake
+# sets it, when unset, to the time of the latest changelog entry, as
+# dpkg-buildpackage does, so that every build of a release gives the same
+# bytes. CPack sorts the members and makes them root's. Two things it takes
+# from the build machine remain: the umask, in the modes of the three ar
+# members (so build with umask 022), and the sizes the file system gives
+# directories, which it counts into Installed-Size.
+file(STRINGS packaging/changelog trailer REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- [^>]*>  " "" released "${trailer}")
+execute_process(COMMAND date -u -d "${released}" +%s
+  OUTPUT_VARIABLE CPACK_PIXSTREAM_RELEASED OUTPUT_STRIP_TRAILING_WHITESPACE
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT CPACK_PIXSTREAM_RELEASED MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "packaging/changelog: cannot read the date of the latest entry [${released}]")
+endif()
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProjectConfig.cmake)
 include(CPack)
 
 if(PIXSTREAM_TESTS)
   add_test(NAME man_lint COMMAND sh ${PROJECT_SOURCE_DIR}/tests/man_lint.sh ${PROJECT_SOURCE_DIR}/man/pixstream.1)
   add_test(NAME install
     COMMAND sh ${PROJECT_SOURCE_DIR}/tests/install.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
-  set_tests_properties(man_lint PROPERTIES SKIP_RETURN_CODE 77)
+  add_test(NAME deb
+    COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb.sh ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
+            ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} "${CMAKE_READELF}" $<TARGET_FILE:pixstream>)
+  set_tests_properties(man_lint deb PROPERTIES SKIP_RETURN_CODE 77)
+  # Packages are made from the optimised build; a debug build's program
+  # holds its source paths, so only that build is held to the same bytes.
+  if(CMAKE_BUILD_TYPE STREQUAL "Release")
+    set(same_build -G ${CMAKE_GENERATOR} -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+      -DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER} -DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}
+      -DCMAKE_CXX_FLAGS_RELEASE=${CMAKE_CXX_FLAGS_RELEASE} -DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}
+      -DPIXSTREAM_WERROR=${PIXSTREAM_WERROR})
+    if(CMAKE_TOOLCHAIN_FILE)
+      list(APPEND same_build --toolchain ${CMAKE_TOOLCHAIN_FILE})
+    endif()
+    add_test(NAME deb_reproducible
+      COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb_reproducible.sh ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND}
+              ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${same_build})
+    set_tests_properties(deb_reproducible PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
     set_tests_properties(install PROPERTIES ENVIRONMENT "PIXSTREAM_EMULATOR=${emulator}")
-  else()
-    # dpkg-shlibdeps cannot map the libraries of a cross build to packages.
-    add_test(NAME deb
-      COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb.sh ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
-              ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} $<TARGET_FILE:pixstream>)
-    set_tests_properties(deb PROPERTIES SKIP_RETURN_CODE 77)
+    set_tests_properties(deb PROPERTIES ENVIRONMENT
+      "PIXSTREAM_EMULATOR=${emulator};PIXSTREAM_DEB_ARCH=${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}")
   endif()
 endif()
