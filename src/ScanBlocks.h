@@ -35,6 +35,18 @@ inline std::uint64_t loadLittle(const void* p) {
     return word;
 }
 
+// The last two bytes a window keeps (kept is not 0), less '0', the later one
+// in the high byte; the earlier one from `before` when the window keeps one.
+// Read from the window, not from a packed copy of it, whose stores may not
+// have reached the cache yet.
+inline std::uint16_t lastTwoKept(const char* window, std::uint64_t kept, std::uint16_t before) {
+    const int last = 63 - __builtin_clzll(kept);
+    const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
+    const auto at = [window](int i) { return static_cast<unsigned>(window[i] - '0') & 0xFFu; };
+    const unsigned secondLast = at(63 - __builtin_clzll(others | 1u));
+    return static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | at(last) << 8u);
+}
+
 // Division by 6, rounded down, as a multiply and a shift: exact for every
 // sum of six 8-bit values, as the compiler checks below.
 constexpr unsigned divideBySix(unsigned sum) { return (sum * 10923u) >> 16; }

@@ -56,14 +56,8 @@ public:
         if (kept == 0) {
             return count;
         }
-        // The last two bytes kept, read from the window rather than from the
-        // packed stream, whose stores may not have reached the cache yet.
         const std::uint16_t before = lastTwo;
-        const int last = 63 - __builtin_clzll(kept);
-        const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
-        const auto at = [bytes](int i) { return static_cast<unsigned>(bytes[i] - '0') & 0xFFu; };
-        const unsigned secondLast = at(63 - __builtin_clzll(others | 1u));
-        lastTwo = static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | at(last) << 8u);
+        lastTwo = lastTwoKept(window, kept, before);
         if (!ValueMasks::inPlace(digits, kept, pending)) {
             const std::size_t size = pack(offset, kept, packed);
             offset = {
