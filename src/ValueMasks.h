@@ -26,8 +26,11 @@
 // between a run's last digit and the next digit after it ("1 2,"), and the
 // run left open by the last window goes on, if at all, at byte 0.
 struct ValueMasks {
-    std::uint64_t tens;     // the digit before this one is in its group
-    std::uint64_t hundreds; // so are the two before
+    // Where the digit before is in the same group, and where the two before
+    // are, as far as the digits take marks go: there a group of three ends
+    // at its third digit, any other at a run's last digit.
+    std::uint64_t tens;
+    std::uint64_t hundreds;
     // Finished values, and last the running value of a group the window
     // leaves unfinished, which the next window's first byte may yet end.
     std::uint64_t take;
@@ -63,7 +66,7 @@ struct ValueMasks {
         const std::uint64_t open = digits & ~thirds; // digits that end no value
         ValueMasks m{};
         m.tens = digits & ((open << 1) | carried);
-        m.hundreds = digits & (((m.tens & ~thirds) << 1) | two);
+        m.hundreds = thirds;
         // A run's last digit is followed by a terminator or by the end of
         // what the window holds; only the last byte kept can be the latter.
         m.take = thirds | (open & ~(digits >> 1));
