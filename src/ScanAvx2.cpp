@@ -20,13 +20,10 @@ namespace {
 // one after another, and the packed stream is loaded back.
 class Avx2Window {
 public:
-    explicit Avx2Window(const ScanCarry& carry)
-        : lastTwo(static_cast<std::uint16_t>(carry.lastDigits[0] | carry.lastDigits[1] << 8)),
-          pending(carry.pending) {}
+    explicit Avx2Window(const ScanCarry& carry) : lastTwo(carry.lastTwo), pending(carry.pending) {}
 
     void save(ScanCarry& carry) const {
-        carry.lastDigits[0] = static_cast<std::uint8_t>(lastTwo);
-        carry.lastDigits[1] = static_cast<std::uint8_t>(lastTwo >> 8);
+        carry.lastTwo = lastTwo;
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 

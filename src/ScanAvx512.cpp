@@ -32,14 +32,11 @@ constexpr std::uint8_t reduceOrder[64] = {1,  5,  9,  13, 17, 21, 0, 0, 0,  4,  
 class Avx512Window {
 public:
     __attribute__((target(PIXSTREAM_AVX512))) explicit Avx512Window(const ScanCarry& carry)
-        : last(_mm512_set1_epi16(static_cast<short>(carry.lastDigits[0] | carry.lastDigits[1] << 8))),
-          pending(carry.pending) {}
+        : last(_mm512_set1_epi16(static_cast<short>(carry.lastTwo))), pending(carry.pending) {}
 
     __attribute__((target(PIXSTREAM_AVX512))) void save(ScanCarry& carry) const {
-        const auto top =
-            static_cast<unsigned>(_mm_extract_epi16(_mm512_maskz_extracti32x4_epi32(0xF, last, 3), 7));
-        carry.lastDigits[0] = static_cast<std::uint8_t>(top);
-        carry.lastDigits[1] = static_cast<std::uint8_t>(top >> 8);
+        carry.lastTwo =
+            static_cast<std::uint16_t>(_mm_extract_epi16(_mm512_maskz_extracti32x4_epi32(0xF, last, 3), 7));
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 

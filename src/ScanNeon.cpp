@@ -34,13 +34,10 @@ constexpr std::uint8_t bitWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8
 // of 16-byte vectors) have an equivalent on 8-byte halves there.
 class NeonWindow {
 public:
-    explicit NeonWindow(const ScanCarry& carry)
-        : lastTwo(static_cast<std::uint16_t>(carry.lastDigits[0] | carry.lastDigits[1] << 8)),
-          pending(carry.pending) {}
+    explicit NeonWindow(const ScanCarry& carry) : lastTwo(carry.lastTwo), pending(carry.pending) {}
 
     void save(ScanCarry& carry) const {
-        carry.lastDigits[0] = static_cast<std::uint8_t>(lastTwo);
-        carry.lastDigits[1] = static_cast<std::uint8_t>(lastTwo >> 8);
+        carry.lastTwo = lastTwo;
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 

@@ -38,13 +38,12 @@ inline WordClasses classify(std::uint64_t x) {
 class PortableWindow {
 public:
     explicit PortableWindow(const ScanCarry& carry) : pending(carry.pending) {
-        stream[0] = carry.lastDigits[0];
-        stream[1] = carry.lastDigits[1];
+        stream[0] = static_cast<std::uint8_t>(carry.lastTwo);
+        stream[1] = static_cast<std::uint8_t>(carry.lastTwo >> 8);
     }
 
     void save(ScanCarry& carry) const {
-        carry.lastDigits[0] = stream[0];
-        carry.lastDigits[1] = stream[1];
+        carry.lastTwo = static_cast<std::uint16_t>(stream[0] | stream[1] << 8);
         carry.pending = static_cast<std::uint8_t>(pending);
     }
 
