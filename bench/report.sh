@@ -29,7 +29,7 @@ while getopts s:n:t:m: opt; do
 done
 shift $((OPTIND - 1))
 build=$(cd "${1:-$here/../build/release}" && pwd)
-layouts="compact spaced pretty keyed numbered split padded noise decimal long"
+layouts="compact spaced pretty keyed numbered split padded noise decimal long mesh"
 
 # The program's own row, then one row for each scan path this CPU has (as
 # pixstream-filter lists them when asked for none), the same read loop held

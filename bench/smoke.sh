@@ -16,7 +16,7 @@ paths=$("$build/bench/pixstream-filter" 2>&1 | sed -n 's/.*supports://p')
 [ -n "$paths" ]
 
 echo "-- layouts, arrival and scan paths give the same bytes (paths:$paths)"
-for layout in compact spaced pretty keyed numbered split padded noise decimal long; do
+for layout in compact spaced pretty keyed numbered split padded noise decimal long mesh; do
     "$gen" "$layout" 300K > "$tmp/$layout.json"
     "$build/pixstream" 30 < "$tmp/$layout.json" > "$tmp/$layout.out"
     n=$(wc -c < "$tmp/$layout.out")
