@@ -38,6 +38,13 @@ echo "-- throughput.sh"
 sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact keyed"
 sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact long" -p -t 1
 
+echo "-- instructions.sh"
+if command -v valgrind > /dev/null; then
+    sh "$here/instructions.sh" -b "$build" -s 64K -l compact
+else
+    echo "skipped: no valgrind"
+fi
+
 echo "-- pixstream-latency"
 "$build/bench/pixstream-latency" -g 20 -i 2 "$build/pixstream" 30
 # The probe must notice a pipeline that holds its output back until the end.
