@@ -10,22 +10,37 @@
 //
 // The first four layouts carry the same pixels for the same seed, and the
 // keyed layout uses keys and names without digits, so all four convert to the
-// same bytes: a cheap check that layout never changes the output. The next
-// four are made to be declined by the vector scanner, to show what that
-// costs: digits in keys, digits parted by a space ("2 55"), runs of four
-// digits ("0255"), and random bytes weighted towards the ones that matter.
+// same bytes: a cheap check that layout never changes the output. Every block
+// scanner takes every input; the next four put digits where the first four
+// have none, to show what each costs: digits in keys, digits parted by a
+// space ("2 55" is 255, so the scanners pack each window before reading it),
+// runs of four digits ("0255" is 25 then 5), and random bytes weighted
+// towards the ones that matter.
 //
-// The two after them are JSON that people have at hand rather than pixels
+// The three after them are JSON that people have at hand rather than pixels
 // written for the program: colours normalised to 0..1 as decimals
-// ("0.333"), and GeoJSON coordinates of 11 digits or more ("-122.4194155123").
-// The program reads their digits by its own rules, across the points and
-// signs, so their pixels are not the drawn ones; they show its speed on such
-// text.
-enum class Layout { compact, spaced, pretty, keyed, numbered, split, padded, noise, decimal, longNumbers };
+// ("0.333"), GeoJSON coordinates of 11 digits or more ("-122.4194155123"),
+// and a 3D mesh's float triples ("-0.4871262", "1.25e-05"). The program
+// reads their digits by its own rules, across the points, signs and
+// exponents, so their pixels are not the drawn ones; they show its speed on
+// such text.
+enum class Layout {
+    compact,
+    spaced,
+    pretty,
+    keyed,
+    numbered,
+    split,
+    padded,
+    noise,
+    decimal,
+    longNumbers,
+    mesh
+};
 
 // The layouts' names on the command line, in the order of Layout.
-inline constexpr const char* layoutNames[] = {"compact", "spaced", "pretty", "keyed",   "numbered",
-                                              "split",   "padded", "noise",  "decimal", "long"};
+inline constexpr const char* layoutNames[] = {"compact", "spaced", "pretty",  "keyed", "numbered", "split",
+                                              "padded",  "noise",  "decimal", "long",  "mesh"};
 inline constexpr int layoutCount = sizeof layoutNames / sizeof layoutNames[0];
 
 class PixelText {
@@ -35,6 +50,8 @@ public:
     static constexpr std::size_t maxPixelText = 128;
     // Pixels per frame object in the keyed layout.
     static constexpr std::uint64_t framePixels = 1000;
+    // Vertices per mesh in the mesh layout, each followed by its normals.
+    static constexpr std::uint64_t meshVertices = 1000;
 
     PixelText(Layout form, std::uint64_t seed) : layout(form), state(seed) {
         for (unsigned v = 0; v < 256; ++v) {
@@ -73,6 +90,8 @@ public:
             text = "\n";
         } else if (layout == Layout::longNumbers) {
             text = pixels == 0 ? "{\"type\":\"LineString\",\"coordinates\":[]}\n" : "]}\n";
+        } else if (layout == Layout::mesh) {
+            text = pixels == 0 ? "{\"meshes\":[]}\n" : "]}]}\n";
         } else if (pixels == 0) {
             text = "[]\n";
         }
@@ -147,6 +166,104 @@ private:
             return fixed(p, offset - units, 10, 10);
         }
         return fixed(p, units - offset, 10, 10);
+    }
+
+    // A float as printf's %g writes it, the way 3D tools export float32:
+    // significand holds its `precision` significant digits, the first of them
+    // at 10^exponent. As with %g, trailing zeros of the fraction are dropped,
+    // and below 1e-4 it takes the exponent form: (125000000, 9, -5) is
+    // "1.25e-05", (125078130, 9, 1) "12.507813". Exponents from -9 to
+    // precision - 1 only, which is all the mesh layout draws.
+    static char* general(char* p, std::uint64_t significand, unsigned precision, int exponent) {
+        char digits[20] = {};
+        for (unsigned i = precision; i-- > 0; significand /= 10) {
+            digits[i] = static_cast<char>('0' + significand % 10);
+        }
+        unsigned end = precision;
+        const unsigned whole = exponent > 0 ? static_cast<unsigned>(exponent) + 1 : 1;
+        while (end > whole && digits[end - 1] == '0') {
+            --end;
+        }
+        if (exponent < -4) {
+            *p++ = digits[0];
+            if (end > 1) {
+                *p++ = '.';
+                std::memcpy(p, digits + 1, end - 1);
+                p += end - 1;
+            }
+            const auto magnitude = static_cast<unsigned>(-exponent);
+            *p++ = 'e';
+            *p++ = '-';
+            *p++ = static_cast<char>('0' + magnitude / 10);
+            *p++ = static_cast<char>('0' + magnitude % 10);
+            return p;
+        }
+        if (exponent < 0) {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = -1; i > exponent; --i) {
+                *p++ = '0';
+            }
+            std::memcpy(p, digits, end);
+            return p + end;
+        }
+        std::memcpy(p, digits, whole);
+        p += whole;
+        if (end > whole) {
+            *p++ = '.';
+            std::memcpy(p, digits + whole, end - whole);
+            p += end - whole;
+        }
+        return p;
+    }
+
+    // A signed float of six to nine significant digits, its first one at
+    // 10^exponent.
+    char* meshNumber(char* p, int exponent) {
+        const std::uint64_t r = draw64();
+        if ((r & 1u) != 0) {
+            *p++ = '-';
+        }
+        const auto precision = static_cast<unsigned>(6 + (r >> 1 & 3u));
+        const std::uint64_t lowest = power10(precision - 1);
+        return general(p, lowest + (r >> 8) % (9 * lowest), precision, exponent);
+    }
+
+    // A vertex: coordinates from about 1e-5 to 100 model units, most of them
+    // between 0.1 and 100; one in 32 is small enough for the exponent form.
+    char* vertex(char* p) {
+        static constexpr int exponents[32] = {1, 1, 1, 1, 1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0,  0,
+                                              0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1, -2, -2, -3, -5};
+        p = put(p, "[");
+        for (int i = 0; i < 3; ++i) {
+            p = meshNumber(p, exponents[draw() % 32]);
+            p = put(p, i < 2 ? "," : "]");
+        }
+        return p;
+    }
+
+    // A normal, one in four along an axis: there the other two components
+    // are 0 or what a rotation left of it in float32 ("-4.371139e-08"). The
+    // components are drawn each alone, so normals are not of unit length;
+    // only their text matters here.
+    char* normal(char* p) {
+        static constexpr int exponents[16] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -2, -2, -2, -3};
+        const std::uint32_t style = draw();
+        const std::uint32_t axis = (style >> 2) % 3;
+        p = put(p, "[");
+        for (std::uint32_t i = 0; i < 3; ++i) {
+            if ((style & 3u) != 0) {
+                p = meshNumber(p, exponents[draw() % 16]);
+            } else if (i == axis) {
+                p = put(p, (style & 32u) != 0 ? "-1" : "1");
+            } else if ((style >> (6 + i) & 1u) != 0) {
+                p = meshNumber(p, -8);
+            } else {
+                p = put(p, "0");
+            }
+            p = put(p, i < 2 ? "," : "]");
+        }
+        return p;
     }
 
     // One pixel as a compact array: "[1,2,3,4]".
@@ -244,6 +361,22 @@ private:
             p = coordinate(p, 45000000000000, 1000000000000);
             p = put(p, "]");
             break;
+        case Layout::mesh: {
+            // A scene as a 3D tool exports it: for each mesh its vertices as
+            // [x,y,z] triples, then as many normals. A pixel is one triple.
+            const std::uint64_t item = pixels % (2 * meshVertices);
+            if (first) {
+                p = put(p, "{\"meshes\":[{\"vertices\":[");
+            } else if (item == 0) {
+                p = put(p, "]},{\"vertices\":[");
+            } else if (item == meshVertices) {
+                p = put(p, "],\"normals\":[");
+            } else {
+                p = put(p, ",");
+            }
+            p = item < meshVertices ? vertex(p) : normal(p);
+            break;
+        }
         case Layout::keyed:
             if (first) {
                 p = put(p, "{\"frames\":[{\"name\":\"frame\",\"pixels\":[");

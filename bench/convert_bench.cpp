@@ -15,7 +15,7 @@
 namespace {
 
 constexpr std::size_t inputSize = std::size_t{16} << 20;
-// The driver's read size (readSize in src/main.cpp).
+// The read size of the program's read loop (readSize in src/ConvertStream.cpp).
 constexpr std::size_t chunkSize = std::size_t{64} << 10;
 
 const std::string& input(Layout layout) {

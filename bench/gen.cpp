@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     if (argc < 3 || argc > 4 || layout < 0 || !parseSize(argv[2], size) ||
         (argc == 4 && !parseSize(argv[3], seed))) {
         std::fprintf(stderr, "usage: pixstream-gen "
-                             "compact|spaced|pretty|keyed|numbered|split|padded|noise|decimal|long "
+                             "compact|spaced|pretty|keyed|numbered|split|padded|noise|decimal|long|mesh "
                              "SIZE[K|M|G] [SEED]\n"
                              "Writes at least SIZE bytes: whole pixels, then the closing brackets.\n");
         return 2;

@@ -1,12 +1,14 @@
 #!/bin/sh
 # Every figure of the README's Performance section in one run: throughput of
 # the program and of each scan path on every layout against tr, cat and wc,
-# the same through a pipe against cat | cat, streaming latency on a live
-# pipe, peak memory for a short and a long input, and the in-memory
+# the same through a pipe against cat | cat, instructions per input byte of
+# each scan path and of tr (callgrind, instructions.sh), streaming latency on
+# a live pipe, peak memory for a short and a long input, and the in-memory
 # conversion speed.
 #
 # Usage: report.sh [-s SIZE] [-n ROUNDS] [-t TOTAL] [-m STREAM] [BUILD]
-#   SIZE    input per layout for throughput.sh (64M)
+#   SIZE    input per layout for throughput.sh (64M; instructions.sh
+#           counts 4M)
 #   ROUNDS  timed rounds, median reported (7)
 #   TOTAL   MB through the pipe per run in the pipe tables (400)
 #   STREAM  length of the long input for memory.sh (2G)
@@ -29,7 +31,7 @@ while getopts s:n:t:m: opt; do
 done
 shift $((OPTIND - 1))
 build=$(cd "${1:-$here/../build/release}" && pwd)
-layouts="compact spaced pretty keyed numbered split padded noise decimal long"
+layouts="compact spaced pretty keyed numbered split padded noise decimal long mesh"
 
 # The program's own row, then one row for each scan path this CPU has (as
 # pixstream-filter lists them when asked for none), the same read loop held
@@ -47,6 +49,13 @@ sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" \
 echo
 echo "== throughput through a pipe (cat FILE... | program against cat FILE... | cat)"
 sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" -p -t "$total" "$@" "cat=cat"
+echo
+echo "== instructions per input byte (callgrind; a count, steadier than the clock)"
+if command -v valgrind > /dev/null; then
+    sh "$here/instructions.sh" -b "$build" -l "$layouts"
+else
+    echo "skipped: no valgrind"
+fi
 echo
 echo "== streaming latency (one six-pixel group every 20 ms, pipe kept open)"
 "$build/bench/pixstream-latency" -g 200 -i 20 "$build/pixstream" 30

@@ -16,7 +16,7 @@ paths=$("$build/bench/pixstream-filter" 2>&1 | sed -n 's/.*supports://p')
 [ -n "$paths" ]
 
 echo "-- layouts, arrival and scan paths give the same bytes (paths:$paths)"
-for layout in compact spaced pretty keyed numbered split padded noise decimal long; do
+for layout in compact spaced pretty keyed numbered split padded noise decimal long mesh; do
     "$gen" "$layout" 300K > "$tmp/$layout.json"
     "$build/pixstream" 30 < "$tmp/$layout.json" > "$tmp/$layout.out"
     n=$(wc -c < "$tmp/$layout.out")
@@ -37,6 +37,13 @@ done
 echo "-- throughput.sh"
 sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact keyed"
 sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact long" -p -t 1
+
+echo "-- instructions.sh"
+if command -v valgrind > /dev/null; then
+    sh "$here/instructions.sh" -b "$build" -s 64K -l compact
+else
+    echo "skipped: no valgrind"
+fi
 
 echo "-- pixstream-latency"
 "$build/bench/pixstream-latency" -g 20 -i 2 "$build/pixstream" 30

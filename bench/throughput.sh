@@ -17,9 +17,11 @@
 #   SIZE     input size for pixstream-gen, e.g. 64M (64M = 67 MB)
 #   ROUNDS   timed runs per program (7); the median is reported
 #   LAYOUTS  any of pixstream-gen's: compact spaced pretty keyed (the
-#            default), numbered split padded noise (made to be declined by
-#            the vector scanner), decimal long (normalised colours and
-#            GeoJSON coordinates, whose digits run across points and signs)
+#            default), numbered split padded noise (digits in keys, digits
+#            parted by a space, runs of four digits, random bytes), decimal
+#            long mesh (normalised colours, GeoJSON coordinates and a 3D
+#            mesh's float triples, whose digits run across points, signs and
+#            exponents)
 #   REF      label the ratios are taken against (tr; cat with -p)
 #   TOTAL    MB through the pipe per run with -p (400): cat is given
 #            TOTAL / SIZE copies of the input, at least one
