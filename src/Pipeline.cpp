@@ -10,6 +10,8 @@ BlockScanFunction blockScannerFor(ScanPath path) {
     case ScanPath::portable:
         return scanPortable;
 #if defined(__x86_64__)
+    case ScanPath::ssse3:
+        return scanSsse3;
     case ScanPath::avx2:
         return scanAvx2;
     case ScanPath::avx512:

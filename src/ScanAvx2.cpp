@@ -2,94 +2,93 @@
 
 #if defined(__x86_64__)
 
+// Every shared header first, compiled for the baseline; the templates of
+// the algorithm inside the target region (TargetRegion.h).
 #include "PackTable.h"
-#include "ScanBlocks.h"
+#include "ScanCarry.h"
+#include "TargetRegion.h"
 #include "ValueMasks.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include <immintrin.h>
 
-// NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
-#define PIXSTREAM_AVX2 "avx2,bmi,bmi2,popcnt"
+PIXSTREAM_TARGET_BEGIN("avx2,bmi,bmi2,popcnt")
+
+#include "BlockScanner.h"
+#include "ReduceSse.h"
+#include "ShuffleKernel.h"
 
 namespace {
 
-// One 64-byte window in two 32-byte halves. Where its digits are adjacent
-// (ValueMasks::inPlace) the window is read where it stands; otherwise its
-// digits and terminators are packed first. AVX2 has no byte compress, so
-// eight bytes at a time are packed with a shuffle from the table and stored
-// one after another, and the packed stream is loaded back.
-class Avx2Window {
-public:
-    explicit Avx2Window(const ScanCarry& carry) : lastTwo(carry.lastTwo), pending(carry.pending) {}
+// A window as two 32-byte AVX2 registers. AVX2 shuffles bytes within each
+// 16-byte half of a register only, so the bytes before and after each byte
+// come from a permute of halves and an align.
+struct Avx2Lanes {
+    using Chunk = __m256i;
+    static constexpr std::size_t width = 32;
 
-    void save(ScanCarry& carry) const {
-        carry.lastTwo = lastTwo;
-        carry.pending = static_cast<std::uint8_t>(pending);
+    static Chunk loadRaw(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+    static Chunk lessZero(Chunk c) { return _mm256_sub_epi8(c, _mm256_set1_epi8('0')); }
+    // byte - '0' <= 9, unsigned: exactly the ten digits
+    static Chunk isDigit(Chunk c) { return _mm256_cmpeq_epi8(_mm256_min_epu8(c, _mm256_set1_epi8(9)), c); }
+    static Chunk isTerminator(Chunk c) {
+        return _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(',' - '0')),
+                               _mm256_cmpeq_epi8(c, _mm256_set1_epi8(']' - '0')));
     }
 
-    __attribute__((target(PIXSTREAM_AVX2))) std::size_t scan(const char* window, std::uint8_t* values,
-                                                             std::size_t count) {
-        __m256i low = _mm256_sub_epi8(load(window), _mm256_set1_epi8('0'));
-        __m256i high = _mm256_sub_epi8(load(window + 32), _mm256_set1_epi8('0'));
-        // ',' and ']' less '0'.
-        const __m256i comma = _mm256_set1_epi8(',' - '0');
-        const __m256i bracket = _mm256_set1_epi8(']' - '0');
-        std::uint64_t digits = bits(isDigit(low)) | bits(isDigit(high)) << 32;
-        std::uint64_t kept =
-            digits | bits(_mm256_or_si256(_mm256_cmpeq_epi8(low, comma), _mm256_cmpeq_epi8(low, bracket))) |
-            bits(_mm256_or_si256(_mm256_cmpeq_epi8(high, comma), _mm256_cmpeq_epi8(high, bracket))) << 32;
-        if (kept == 0) {
-            return count;
-        }
-        const std::uint16_t before = lastTwo;
-        lastTwo = lastTwoKept(window, kept, before);
-        if (!ValueMasks::inPlace(digits, kept, pending)) {
-            const std::size_t size = pack(low, high, kept, packed);
-            low = load(packed);
-            high = load(packed + 32);
-            digits = bits(isDigit(low)) | bits(isDigit(high)) << 32;
-            kept = ~std::uint64_t{0} >> (64 - size);
-        }
-        const ValueMasks m = ValueMasks::of(digits, kept, pending);
-        // The bytes before each byte, shifted in from the register before
-        // it, the last window's last two bytes first.
-        const __m256i lowerHalf =
-            _mm256_permute2x128_si256(_mm256_set1_epi16(static_cast<short>(before)), low, 0x21);
-        const __m256i upperHalf = _mm256_permute2x128_si256(low, high, 0x21);
-        const __m256i runningLow =
-            running(low, _mm256_alignr_epi8(low, lowerHalf, 15), _mm256_alignr_epi8(low, lowerHalf, 14),
-                    static_cast<std::uint32_t>(m.tens), static_cast<std::uint32_t>(m.hundreds));
-        const __m256i runningHigh =
-            running(high, _mm256_alignr_epi8(high, upperHalf, 15), _mm256_alignr_epi8(high, upperHalf, 14),
-                    static_cast<std::uint32_t>(m.tens >> 32), static_cast<std::uint32_t>(m.hundreds >> 32));
-        // After the open group's running value, kept at values[count] by the
-        // last window, if this window's first byte ends it.
-        count += m.closesPending;
-        pack(runningLow, runningHigh, m.take, values + count);
-        pending = m.pending;
-        return count + m.finished();
+    static std::uint64_t bits(const Chunk (&m)[2]) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(m[0])) |
+               std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(m[1]))} << 32;
+    }
+
+    static void spread(std::uint64_t mask, Chunk (&out)[2]) {
+        out[0] = bytesOf(static_cast<std::uint32_t>(mask));
+        out[1] = bytesOf(static_cast<std::uint32_t>(mask >> 32));
+    }
+
+    static Chunk next(Chunk c, Chunk after) {
+        return _mm256_alignr_epi8(_mm256_permute2x128_si256(c, after, 0x21), c, 1);
+    }
+    template <int k> static Chunk prior(Chunk c, Chunk before) {
+        return _mm256_alignr_epi8(c, _mm256_permute2x128_si256(before, c, 0x21), 16 - k);
+    }
+    static Chunk select(Chunk mask, Chunk a, Chunk b) { return _mm256_blendv_epi8(b, a, mask); }
+    static Chunk both(Chunk a, Chunk b) { return _mm256_and_si256(a, b); }
+    static Chunk splat16(std::uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+
+    // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, looked up.
+    static Chunk addTimes10(Chunk r, Chunk d) {
+        const __m256i times10 = _mm256_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0, //
+                                                 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0);
+        return _mm256_add_epi8(r, _mm256_shuffle_epi8(times10, d));
+    }
+    static Chunk addTimes100(Chunk r, Chunk d) {
+        const __m256i times100 =
+            _mm256_setr_epi8(0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0, //
+                             0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0);
+        return _mm256_add_epi8(r, _mm256_shuffle_epi8(times100, d));
+    }
+
+    template <std::size_t piece> static void store8(std::uint8_t* out, Chunk c, unsigned mask) {
+        const __m128i half = piece < 2 ? _mm256_castsi256_si128(c) : _mm256_extracti128_si256(c, 1);
+        const __m128i order =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[mask] + 8 * (piece % 2)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(half, order));
+    }
+    template <std::size_t piece> static unsigned countBefore(std::uint64_t mask) {
+        return static_cast<unsigned>(_mm_popcnt_u64(_bzhi_u64(mask, 8 * piece)));
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
-        return reduceGroups(values, groups, out);
+        return reduceSse(values, groups, out);
     }
 
 private:
-    __attribute__((target(PIXSTREAM_AVX2))) static __m256i load(const void* p) {
-        return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-    }
-
-    __attribute__((target(PIXSTREAM_AVX2))) static std::uint64_t bits(__m256i bytes) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
-    }
-
-    // byte - '0' <= 9, unsigned: exactly the ten digits
-    __attribute__((target(PIXSTREAM_AVX2))) static __m256i isDigit(__m256i offset) {
-        return _mm256_cmpeq_epi8(_mm256_min_epu8(offset, _mm256_set1_epi8(9)), offset);
-    }
-
     // The 32 bits of mask as 32 bytes, 0xFF where the bit is set.
-    __attribute__((target(PIXSTREAM_AVX2))) static __m256i bytesOf(std::uint32_t mask) {
+    static Chunk bytesOf(std::uint32_t mask) {
         const __m256i spread =
             _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(mask)),
                                 _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, //
@@ -97,62 +96,15 @@ private:
         const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201u));
         return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
     }
-
-    // The value of its group so far at each of 32 packed bytes.
-    __attribute__((target(PIXSTREAM_AVX2))) static __m256i
-    running(__m256i digit, __m256i back1, __m256i back2, std::uint32_t tens, std::uint32_t hundreds) {
-        // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9.
-        const __m256i times10 = _mm256_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0, //
-                                                 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0);
-        const __m256i times100 =
-            _mm256_setr_epi8(0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0, //
-                             0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0);
-        return _mm256_add_epi8(
-            digit,
-            _mm256_add_epi8(_mm256_and_si256(_mm256_shuffle_epi8(times10, back1), bytesOf(tens)),
-                            _mm256_and_si256(_mm256_shuffle_epi8(times100, back2), bytesOf(hundreds))));
-    }
-
-    // Stores the bytes of the 16 in quarter that the low 16 bits of mask
-    // select, in order, at out (writing up to 16 bytes there); returns the
-    // end of what it stored.
-    __attribute__((target(PIXSTREAM_AVX2))) static std::uint8_t* pack(__m128i quarter, std::uint64_t mask,
-                                                                      std::uint8_t* out) {
-        const auto first = static_cast<unsigned>(mask & 0xFFu);
-        const auto second = static_cast<unsigned>((mask >> 8) & 0xFFu);
-        const __m128i firstOrder = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[first]));
-        const __m128i secondOrder = _mm_add_epi8(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[second])), _mm_set1_epi8(8));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(quarter, firstOrder));
-        out += _mm_popcnt_u32(first);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(quarter, secondOrder));
-        return out + _mm_popcnt_u32(second);
-    }
-
-    // Stores the bytes of low and high that mask selects, in order, at out
-    // (writing up to 64 bytes there); returns how many.
-    __attribute__((target(PIXSTREAM_AVX2))) static std::size_t pack(__m256i low, __m256i high,
-                                                                    std::uint64_t mask, std::uint8_t* out) {
-        std::uint8_t* p = pack(_mm256_castsi256_si128(low), mask, out);
-        p = pack(_mm256_extracti128_si256(low, 1), mask >> 16, p);
-        p = pack(_mm256_castsi256_si128(high), mask >> 32, p);
-        p = pack(_mm256_extracti128_si256(high, 1), mask >> 48, p);
-        return static_cast<std::size_t>(p - out);
-    }
-
-    // The last two bytes kept by the windows before, less '0', the later one
-    // in the high byte.
-    std::uint16_t lastTwo;
-    unsigned pending;
-    // The packed stream, with room for the last 8-byte store of the packing.
-    std::uint8_t packed[64 + 8] = {};
 };
 
 } // namespace
 
-__attribute__((target(PIXSTREAM_AVX2), flatten)) std::size_t scanAvx2(ScanCarry& carry, const char* in,
-                                                                      std::size_t n, std::uint8_t* out) {
-    return scanBlocks<Avx2Window>(carry, in, n, out);
+__attribute__((flatten)) std::size_t scanAvx2(ScanCarry& carry, const char* in, std::size_t n,
+                                              std::uint8_t* out) {
+    return blockscan::scanBlocks<blockscan::ShuffleKernel<Avx2Lanes>>(carry, in, n, out);
 }
+
+PIXSTREAM_TARGET_END
 
 #endif

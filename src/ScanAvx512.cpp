@@ -2,13 +2,22 @@
 
 #if defined(__x86_64__)
 
-#include "ScanBlocks.h"
+// Every shared header first, compiled for the baseline; the templates of
+// the algorithm inside the target region (TargetRegion.h).
+#include "ReduceGroups.h"
+#include "ScanCarry.h"
+#include "TargetRegion.h"
 #include "ValueMasks.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include <immintrin.h>
 
-// NOLINTNEXTLINE(cppcoreguidelines-macro-usage): target() takes a string literal only
-#define PIXSTREAM_AVX512 "avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt"
+PIXSTREAM_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
+
+#include "BlockScanner.h"
 
 namespace {
 
@@ -25,70 +34,56 @@ constexpr std::uint8_t reduceOrder[64] = {1,  5,  9,  13, 17, 21, 0, 0, 0,  4,  
                                           2,  6,  10, 14, 18, 22, 0, 0, 25, 29, 33, 37, 41, 45, 0, 0,
                                           24, 28, 32, 36, 40, 44, 0, 0, 26, 30, 34, 38, 42, 46, 0, 0};
 
-// One 64-byte window in registers: byte compress packs the digits and
-// terminators together, byte permutes shift the packed stream by one and two
-// places for the tens and hundreds. (The zero-masked forms of the intrinsics
-// spare GCC 12 a false "may be used uninitialized" on undefined vectors.)
-class Avx512Window {
-public:
-    __attribute__((target(PIXSTREAM_AVX512))) explicit Avx512Window(const ScanCarry& carry)
-        : last(_mm512_set1_epi16(static_cast<short>(carry.lastTwo))), pending(carry.pending) {}
+// A window in one register. Byte compress packs a window in one
+// instruction, cheaper than telling whether it may be read in place, so
+// every window is packed; byte permutes shift the packed stream by one and
+// two places for the tens and hundreds. (The zero-masked forms of the
+// intrinsics spare GCC 12 a false "may be used uninitialized" on undefined
+// vectors.)
+struct Avx512Kernel {
+    using Bytes = __m512i;
+    static constexpr bool packsCheaply = true;
 
-    __attribute__((target(PIXSTREAM_AVX512))) void save(ScanCarry& carry) const {
-        carry.lastTwo =
-            static_cast<std::uint16_t>(_mm_extract_epi16(_mm512_maskz_extracti32x4_epi32(0xF, last, 3), 7));
-        carry.pending = static_cast<std::uint8_t>(pending);
+    static Bytes load(const char* window) {
+        return _mm512_sub_epi8(_mm512_loadu_si512(window), _mm512_set1_epi8('0'));
+    }
+    // byte - '0' <= 9, unsigned: exactly the ten digits
+    static std::uint64_t digits(Bytes b) { return _mm512_cmple_epu8_mask(b, _mm512_set1_epi8(9)); }
+    static std::uint64_t terminators(Bytes b) {
+        return _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(',' - '0')) |
+               _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(']' - '0'));
     }
 
-    __attribute__((target(PIXSTREAM_AVX512))) std::size_t scan(const char* window, std::uint8_t* values,
-                                                               std::size_t count) {
-        const __m512i bytes = _mm512_loadu_si512(window);
-        const __m512i offset = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
-        const __m512i nine = _mm512_set1_epi8(9);
-        // byte - '0' <= 9, unsigned: exactly the ten digits
-        const std::uint64_t digits = _mm512_cmple_epu8_mask(offset, nine);
-        const std::uint64_t kept = digits | _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(',')) |
-                                   _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(']'));
-        if (kept == 0) {
-            return count;
-        }
-        // Digits 0 to 9 and, for ',' and ']', values above 9, in input order.
-        const __m512i packed = _mm512_maskz_compress_epi8(kept, offset);
-        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
-        // The digits among the packed bytes, from the masks already at hand.
-        const ValueMasks m =
-            ValueMasks::of(_pext_u64(digits, kept), _bzhi_u64(~std::uint64_t{0}, size), pending);
+    static Bytes pack(Bytes b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
+        return _mm512_maskz_compress_epi8(mask, b);
+    }
 
-        // Each packed byte's predecessors, the last window's bytes before
-        // the first: permutes index the 128 bytes of last, then packed.
+    static void storeValues(Bytes b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
+                            std::uint64_t take, std::uint8_t* out) {
+        // Each byte's predecessors, the two bytes before the window first:
+        // the permutes index the 128 bytes of `earlier`, then b.
+        const __m512i earlier = _mm512_set1_epi16(static_cast<short>(before));
         const __m512i iota = _mm512_loadu_si512(iota64);
         const __m512i back1 =
-            _mm512_permutex2var_epi8(last, _mm512_add_epi8(iota, _mm512_set1_epi8(63)), packed);
+            _mm512_permutex2var_epi8(earlier, _mm512_add_epi8(iota, _mm512_set1_epi8(63)), b);
         const __m512i back2 =
-            _mm512_permutex2var_epi8(last, _mm512_add_epi8(iota, _mm512_set1_epi8(62)), packed);
+            _mm512_permutex2var_epi8(earlier, _mm512_add_epi8(iota, _mm512_set1_epi8(62)), b);
         // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, per lane.
         const __m512i times10 = _mm512_maskz_broadcast_i32x4(
             0xFFFF, _mm_setr_epi8(0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 0, 0, 0));
         const __m512i times100 = _mm512_maskz_broadcast_i32x4(
             0xFFFF, _mm_setr_epi8(0, 100, -56, 44, -112, -12, 88, -68, 32, -124, 0, 0, 0, 0, 0, 0));
         const __m512i running =
-            _mm512_add_epi8(packed, _mm512_add_epi8(_mm512_maskz_shuffle_epi8(m.tens, times10, back1),
-                                                    _mm512_maskz_shuffle_epi8(m.hundreds, times100, back2)));
-        // After the open group's running value, kept at values[count] by the
-        // last window, if this window's first byte ends it.
-        count += m.closesPending;
-        _mm512_storeu_si512(values + count, _mm512_maskz_compress_epi8(m.take, running));
-        last = _mm512_permutex2var_epi8(
-            last, _mm512_add_epi8(iota, _mm512_set1_epi8(static_cast<char>(size))), packed);
-        pending = m.pending;
-        return count + m.finished();
+            _mm512_add_epi8(b, _mm512_add_epi8(_mm512_maskz_shuffle_epi8(tens, times10, back1),
+                                               _mm512_maskz_shuffle_epi8(hundreds, times100, back2)));
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(take, running));
     }
 
     // Two output pixels at a time: a byte permute gives each channel's six
     // values of each pixel an 8-byte lane, a sum of absolute differences
-    // against zero adds each lane, a high multiply divides by 6.
-    __attribute__((target(PIXSTREAM_AVX512))) static std::uint8_t*
-    reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
+    // against zero adds each lane, a high multiply divides by 6. Reads 64
+    // bytes for 48 values.
+    static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
         const __m512i order = _mm512_loadu_si512(reduceOrder);
         for (; groups >= 2; groups -= 2, values += 48, out += 6) {
             const __m512i lanes =
@@ -101,17 +96,18 @@ public:
         }
         return reduceGroups(values, groups, out);
     }
-
-private:
-    __m512i last; // the packed stream before this window, its last two bytes at the top
-    unsigned pending;
 };
+
+static_assert(blockscan::storeSlack >= 64 && blockscan::reduceSlack >= 64 - 48,
+              "whole-register stores and loads");
 
 } // namespace
 
-__attribute__((target(PIXSTREAM_AVX512), flatten)) std::size_t scanAvx512(ScanCarry& carry, const char* in,
-                                                                          std::size_t n, std::uint8_t* out) {
-    return scanBlocks<Avx512Window>(carry, in, n, out);
+__attribute__((flatten)) std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n,
+                                                std::uint8_t* out) {
+    return blockscan::scanBlocks<Avx512Kernel>(carry, in, n, out);
 }
+
+PIXSTREAM_TARGET_END
 
 #endif

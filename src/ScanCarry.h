@@ -12,8 +12,8 @@ struct ScanCarry {
     std::uint8_t values[24];
     std::uint8_t count;
     // Digits of the group still open (0 to 2), and the last two bytes kept
-    // (digits or terminators, the later one in the high byte, in whichever
-    // form the scanner keeps them), whose digits that group may still need.
+    // (digits or terminators, each less '0', the later one in the high
+    // byte), whose digits that group may still need.
     std::uint8_t pending;
     std::uint16_t lastTwo;
 };

@@ -13,6 +13,7 @@ using BlockScanFunction = std::size_t (*)(ScanCarry& carry, const char* in, std:
 
 std::size_t scanPortable(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
 #if defined(__x86_64__)
+std::size_t scanSsse3(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
 std::size_t scanAvx2(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
 std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
 #endif

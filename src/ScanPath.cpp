@@ -16,6 +16,9 @@ bool supported(ScanPath path) {
 #if defined(__x86_64__)
     // These also check that the operating system saves the vector registers.
     // __builtin_cpu_init makes them safe even before static constructors run.
+    case ScanPath::ssse3:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
     case ScanPath::avx2:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
@@ -26,6 +29,7 @@ bool supported(ScanPath path) {
                __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") &&
                __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
 #else
+    case ScanPath::ssse3:
     case ScanPath::avx2:
     case ScanPath::avx512:
         return false;
@@ -47,7 +51,7 @@ bool supported(ScanPath path) {
 }
 
 ScanPath fastestScanPath() {
-    for (const ScanPath path : {ScanPath::avx512, ScanPath::avx2, ScanPath::neon}) {
+    for (const ScanPath path : {ScanPath::avx512, ScanPath::avx2, ScanPath::ssse3, ScanPath::neon}) {
         if (supported(path)) {
             return path;
         }
@@ -61,6 +65,8 @@ const char* scanPathName(ScanPath path) {
         return "bytes";
     case ScanPath::portable:
         return "portable";
+    case ScanPath::ssse3:
+        return "ssse3";
     case ScanPath::avx2:
         return "avx2";
     case ScanPath::avx512:

@@ -7,13 +7,14 @@
 enum class ScanPath {
     bytes,    // the bytewise scanner, one byte at a time: the reference
     portable, // the block scanner in plain C++, for any CPU
+    ssse3,    // x86-64 with SSSE3 and POPCNT, for CPUs without AVX2
     avx2,     // x86-64 with AVX2 (and BMI1, BMI2)
     avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
     neon,     // arm64, and 32-bit ARM with NEON
 };
 
-constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::avx2, ScanPath::avx512,
-                                     ScanPath::neon};
+constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::ssse3,
+                                     ScanPath::avx2,  ScanPath::avx512,   ScanPath::neon};
 
 // Whether the running CPU (and operating system) can take this path.
 bool supported(ScanPath path);

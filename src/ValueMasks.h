@@ -1,6 +1,7 @@
 #ifndef PIXSTREAM_VALUEMASKS_H
 #define PIXSTREAM_VALUEMASKS_H
 
+#include <cassert>
 #include <cstdint>
 
 // Where the values of one window end, found with 64-bit mask arithmetic.
@@ -21,10 +22,26 @@
 // hundred times the one before that where `hundreds` says so; `take` marks
 // the digit whose running value is a finished value, in input order.
 //
+// Worked through for "12,345,6789,0]" with nothing open before it (bit i
+// under byte i, so the masks read left to right with the text; '.' is 0):
+//
+//   text      1 2 , 3 4 5 , 6 7 8 9 , 0 ]
+//   digits    1 1 . 1 1 1 . 1 1 1 1 . 1 .
+//   starts    1 . . 1 . . . 1 . . . . 1 .   first digit of each run
+//   position  0 1 2 0 1 2 0 1 2 0 1 2 0 1   mod 3: "6789" starts at phase 1
+//   thirds    . . . . . 1 . . . 1 . . . .   phase 2 of a phase-0 run, 0 of 1
+//   tens      . 1 . . 1 1 . . 1 1 . . . .   the digit before is in the group
+//   hundreds  . . . . . 1 . . . 1 . . . .   so are the two before (thirds)
+//   take      . 1 . . . 1 . . . 1 1 . 1 .   thirds, and runs' last digits
+//
+// giving 12, 345 (89 in 8 bits), 678 (166), 9 and 0.
+//
 // The same arithmetic holds on a window left in place, its ignored bytes
 // marked by their absence from `kept`, as long as no ignored byte stands
 // between a run's last digit and the next digit after it ("1 2,"), and the
-// run left open by the last window goes on, if at all, at byte 0.
+// run left open by the last window goes on, if at all, at byte 0. Where a
+// single ignored byte parts a group ("12.5", "2 55"), moving the digits
+// after it down one place (gapClosers) makes such a window.
 struct ValueMasks {
     // Where the digit before is in the same group, and where the two before
     // are, as far as the digits take marks go: there a group of three ends
@@ -41,6 +58,7 @@ struct ValueMasks {
     // or a terminator (for a packed stream of n bytes, bits 0 to n - 1), not
     // 0; pending: digits of the group the last window left open, 0 to 2.
     static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        assert(kept != 0 && pending <= 2);
         // Bits 0, 3, 6, ..., 63, and the same shifted up one and two places.
         constexpr std::uint64_t phase0 = 0x9249249249249249u;
         constexpr std::uint64_t phase1 = phase0 << 1;
@@ -83,10 +101,34 @@ struct ValueMasks {
     // carry of the add runs from the byte after each run through the
     // ignored bytes to the first byte kept.
     static bool inPlace(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        assert(pending <= 2);
         const std::uint64_t runEnds = digits & ~(digits >> 1);
         const std::uint64_t firstKept = kept & (0 - kept);
         return ((((runEnds << 1) + ~kept) & kept & digits) |
                 (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0)) == 0;
+    }
+
+    // The digits that close one-byte gaps within groups by moving down one
+    // place: each run that starts right after an ignored byte that follows
+    // a digit, or at byte 1 after an ignored byte 0 that follows the group
+    // left open. Moved, they leave the packed stream as it was:
+    //
+    //   text      1 2 . 5 , 2   5 5 ,
+    //   movers    . . . 1 . . . 1 1 .
+    //   closed    1 2 5 _ , 2 5 5 _ ,   '_' is no longer kept
+    //
+    // Whether the closed window may be read in place (no longer gap, no
+    // second gap in a run) is for inPlace to tell.
+    static std::uint64_t gapClosers(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        assert(pending <= 2);
+        const std::uint64_t afterDigit = (digits << 1) | (pending != 0 ? 1u : 0u);
+        const std::uint64_t gaps = ~kept & afterDigit & (digits >> 1);
+        return digits & ~(digits + (gaps << 1));
+    }
+
+    // A mask of where bytes are once movers have moved down one place.
+    static std::uint64_t closed(std::uint64_t mask, std::uint64_t movers) {
+        return (mask & ~movers) | (movers >> 1);
     }
 
     // The finished values in take: all but the running value of a group

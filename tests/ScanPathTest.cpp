@@ -29,7 +29,8 @@ Bytes convert(ScanPath path, const std::string& text, const std::vector<std::siz
     return output;
 }
 
-const ScanPath blockPaths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512, ScanPath::neon};
+const ScanPath blockPaths[] = {ScanPath::portable, ScanPath::ssse3, ScanPath::avx2, ScanPath::avx512,
+                               ScanPath::neon};
 
 std::string value(std::mt19937& random, int most) {
     return std::to_string(std::uniform_int_distribution<int>(0, most)(random));
