@@ -33,6 +33,7 @@
 #include "ScanCarry.h"
 #include "ValueMasks.h"
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -86,15 +87,14 @@ public:
         lastTwo = lastTwoKept(window, kept, before);
         if constexpr (Kernel::packsCheaply) {
             pack(bytes, digits, kept);
-        } else if (!ValueMasks::inPlace(digits, kept, pending)) {
-            // Closed where one ignored byte parts a group, packed otherwise.
-            const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, pending);
-            const std::uint64_t closedDigits = ValueMasks::closed(digits, movers);
-            const std::uint64_t closedKept = ValueMasks::closed(kept, movers);
-            if (ValueMasks::inPlace(closedDigits, closedKept, pending)) {
+        } else if (const std::uint64_t stray = ValueMasks::strays(digits, kept, pending); stray != 0) {
+            // Closed where single ignored bytes part groups, packed otherwise.
+            const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, pending, stray);
+            if (movers != 0) {
                 bytes = Kernel::pullDown(bytes, movers >> 1);
-                digits = closedDigits;
-                kept = closedKept;
+                digits = ValueMasks::closed(digits, movers);
+                kept = ValueMasks::closed(kept, movers);
+                assert(ValueMasks::inPlace(digits, kept, pending));
             } else {
                 pack(bytes, digits, kept);
             }

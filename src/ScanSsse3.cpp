@@ -9,6 +9,7 @@
 #include "TargetRegion.h"
 #include "ValueMasks.h"
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

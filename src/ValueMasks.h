@@ -39,9 +39,10 @@
 // The same arithmetic holds on a window left in place, its ignored bytes
 // marked by their absence from `kept`, as long as no ignored byte stands
 // between a run's last digit and the next digit after it ("1 2,"), and the
-// run left open by the last window goes on, if at all, at byte 0. Where a
-// single ignored byte parts a group ("12.5", "2 55"), moving the digits
-// after it down one place (gapClosers) makes such a window.
+// run left open by the last window goes on, if at all, at byte 0: where
+// there are no strays. Where a single ignored byte parts a group ("12.5",
+// "2 55"), moving the digits after it down one place (gapClosers) makes
+// such a window.
 struct ValueMasks {
     // Where the digit before is in the same group, and where the two before
     // are, as far as the digits take marks go: there a group of three ends
@@ -95,35 +96,43 @@ struct ValueMasks {
         return m;
     }
 
-    // Whether the arithmetic holds on the window in place: no run's last
-    // digit is followed, past ignored bytes, by another digit ("1 2," or
-    // "12.5"), and the group left open goes on, if at all, at byte 0. The
-    // carry of the add runs from the byte after each run through the
-    // ignored bytes to the first byte kept.
-    static bool inPlace(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+    // The digits that break reading the window in place: each digit whose
+    // byte kept before it is a run's last digit, past ignored bytes ("1 2,"
+    // or "12.5"), and, after a group left open, the first byte kept when it
+    // is a digit not at byte 0. The carry of the add runs from the byte
+    // after each run through the ignored bytes to the first byte kept.
+    static std::uint64_t strays(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
         assert(pending <= 2);
         const std::uint64_t runEnds = digits & ~(digits >> 1);
         const std::uint64_t firstKept = kept & (0 - kept);
-        return ((((runEnds << 1) + ~kept) & kept & digits) |
-                (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0)) == 0;
+        return (((runEnds << 1) + ~kept) & kept & digits) |
+               (pending != 0 ? firstKept & digits & ~std::uint64_t{1} : 0);
+    }
+
+    static bool inPlace(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        return strays(digits, kept, pending) == 0;
     }
 
     // The digits that close one-byte gaps within groups by moving down one
-    // place: each run that starts right after an ignored byte that follows
-    // a digit, or at byte 1 after an ignored byte 0 that follows the group
-    // left open. Moved, they leave the packed stream as it was:
+    // place, or 0 where that would not make a window that may be read in
+    // place. They are the runs that start at a stray right after a single
+    // ignored byte (byte 0, after a group left open, counts as one):
     //
     //   text      1 2 . 5 , 2   5 5 ,
     //   movers    . . . 1 . . . 1 1 .
     //   closed    1 2 5 _ , 2 5 5 _ ,   '_' is no longer kept
     //
-    // Whether the closed window may be read in place (no longer gap, no
-    // second gap in a run) is for inPlace to tell.
-    static std::uint64_t gapClosers(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+    // Closing works where every stray is such a run's first digit, and no
+    // such run ends right before another one-byte gap, which closing would
+    // leave two bytes wide ("1.2.3").
+    static std::uint64_t gapClosers(std::uint64_t digits, std::uint64_t kept, unsigned pending,
+                                    std::uint64_t stray) {
         assert(pending <= 2);
         const std::uint64_t afterDigit = (digits << 1) | (pending != 0 ? 1u : 0u);
         const std::uint64_t gaps = ~kept & afterDigit & (digits >> 1);
-        return digits & ~(digits + (gaps << 1));
+        const std::uint64_t movers = digits & ~(digits + (gaps << 1));
+        const std::uint64_t moverEnds = movers & ~(digits >> 1);
+        return stray == gaps << 1 && ((moverEnds << 1) & gaps) == 0 ? movers : 0;
     }
 
     // A mask of where bytes are once movers have moved down one place.
