@@ -13,8 +13,14 @@
 // A Kernel supplies the few steps whose instructions differ:
 //
 //   Bytes                 a window's 64 bytes less '0', in registers
+//   windowApart           true where the window's code runs faster as a
+//                         function of its own than inlined into the block
+//                         loop (the compiler allocates its registers apart)
 //   packsCheaply          true where packing costs less than telling
-//                         whether a window may be read in place
+//                         whether a window may be read in place; such a
+//                         kernel packs every window and supplies
+//   lastTwo(bytes, size, before)
+//                         the last two of size packed bytes, as lastTwoKept
 //   load(window)          the window's bytes
 //   digits(bytes), terminators(bytes)
 //                         bit i set where byte i is a digit, ',' or ']'
@@ -22,6 +28,9 @@
 //   pack(bytes, mask, scratch)
 //                         the bytes mask selects, in order, then anything;
 //                         may use scratch (packScratch bytes)
+//   packedDigits(packed, digits, kept)
+//                         the digits among the packed bytes (a mask of
+//                         popcount(kept) bits), from either
 //   storeValues(bytes, before, tens, hundreds, take, out)
 //                         the running value of each byte take selects, in
 //                         order, at out (up to storeSlack bytes past the
@@ -66,7 +75,10 @@ constexpr std::size_t packScratch = windowSize;
 // kept, whose digits that group may still need.
 template <class Kernel> class StreamScanner {
 public:
-    explicit StreamScanner(const ScanCarry& carry) : lastTwo(carry.lastTwo), pending(carry.pending) {}
+    // scratch: packScratch bytes for packing, apart from the scanner's own
+    // state, so that no store there could be taken to change it.
+    StreamScanner(const ScanCarry& carry, std::uint8_t* packed)
+        : lastTwo(carry.lastTwo), pending(carry.pending), scratch(packed) {}
 
     void save(ScanCarry& carry) const {
         carry.lastTwo = lastTwo;
@@ -84,9 +96,11 @@ public:
             return count;
         }
         const std::uint16_t before = lastTwo;
-        lastTwo = lastTwoKept(window, kept, before);
+        if constexpr (!Kernel::packsCheaply) {
+            lastTwo = lastTwoKept(window, kept, before);
+        }
         if constexpr (Kernel::packsCheaply) {
-            pack(bytes, digits, kept);
+            lastTwo = Kernel::lastTwo(bytes, pack(bytes, digits, kept), before);
         } else if (const std::uint64_t stray = ValueMasks::strays(digits, kept, pending); stray != 0) {
             // Closed where single ignored bytes part groups, packed otherwise.
             const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, pending, stray);
@@ -108,13 +122,22 @@ public:
         return count + m.finished();
     }
 
+    // The same, compiled as a function of its own.
+    __attribute__((noinline)) std::size_t scanApart(const char* window, std::uint8_t* values,
+                                                    std::size_t count) {
+        return scan(window, values, count);
+    }
+
 private:
-    // The window's kept bytes packed together, and their masks.
-    void pack(typename Kernel::Bytes& bytes, std::uint64_t& digits, std::uint64_t& kept) {
+    // The window's kept bytes packed together, and their masks; returns
+    // how many there are.
+    unsigned pack(typename Kernel::Bytes& bytes, std::uint64_t& digits, std::uint64_t& kept) {
         const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
-        bytes = Kernel::pack(bytes, kept, scratch);
+        const typename Kernel::Bytes packed = Kernel::pack(bytes, kept, scratch);
+        digits = Kernel::packedDigits(packed, digits, kept);
+        bytes = packed;
         kept = ~std::uint64_t{0} >> (64 - size);
-        digits = Kernel::digits(bytes) & kept;
+        return size;
     }
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
@@ -133,7 +156,7 @@ private:
 
     std::uint16_t lastTwo;
     unsigned pending;
-    alignas(64) std::uint8_t scratch[packScratch] = {};
+    std::uint8_t* scratch;
 };
 
 // Converts in[0..n) into out, as Pipeline::convert promises, with the
@@ -143,13 +166,15 @@ std::size_t scanBlocks(ScanCarry& carry, const char* in, std::size_t n, std::uin
     alignas(64) std::uint8_t values[valueRoom];
     std::memcpy(values, carry.values, queuedBefore);
     std::size_t count = carry.count;
-    StreamScanner<Kernel> scanner(carry);
+    alignas(64) std::uint8_t scratch[packScratch] = {};
+    StreamScanner<Kernel> scanner(carry, scratch);
     std::uint8_t* const start = out;
     const char* const end = in + n;
     for (const char* p = in; p != end;) {
         const char* const blockEnd = static_cast<std::size_t>(end - p) > blockSize ? p + blockSize : end;
         for (; static_cast<std::size_t>(blockEnd - p) >= windowSize; p += windowSize) {
-            count = scanner.scan(p, values, count);
+            count =
+                Kernel::windowApart ? scanner.scanApart(p, values, count) : scanner.scan(p, values, count);
         }
         // The last window of a call is padded with zero bytes, which the
         // scanner ignores, so the output leaves with every call however short.

@@ -17,6 +17,7 @@
 #include <immintrin.h>
 
 PIXSTREAM_TARGET_BEGIN("avx2,bmi,bmi2,popcnt")
+PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "BlockScanner.h"
 #include "ReduceSse.h"
@@ -29,6 +30,7 @@ namespace {
 // come from a permute of halves and an align.
 struct Avx2Lanes {
     using Chunk = __m256i;
+    static constexpr bool windowApart = true;
     static constexpr std::size_t width = 32;
 
     static Chunk loadRaw(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }

@@ -43,6 +43,7 @@ constexpr std::uint8_t reduceOrder[64] = {1,  5,  9,  13, 17, 21, 0, 0, 0,  4,  
 // vectors.)
 struct Avx512Kernel {
     using Bytes = __m512i;
+    static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = true;
 
     static Bytes load(const char* window) {
@@ -57,6 +58,21 @@ struct Avx512Kernel {
 
     static Bytes pack(Bytes b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
         return _mm512_maskz_compress_epi8(mask, b);
+    }
+
+    // From the masks, so that their arithmetic need not wait for the
+    // compress.
+    static std::uint64_t packedDigits(Bytes /*packed*/, std::uint64_t digits, std::uint64_t kept) {
+        return _pext_u64(digits, kept);
+    }
+
+    // The last two of the size packed bytes, the window's bytes after the
+    // two before it: one permute of the same two registers as below.
+    static std::uint16_t lastTwo(Bytes b, unsigned size, std::uint16_t before) {
+        const __m512i earlier = _mm512_set1_epi16(static_cast<short>(before));
+        const __m512i at = _mm512_set1_epi16(static_cast<short>((64 + size - 1) << 8 | (64 + size - 2)));
+        return static_cast<std::uint16_t>(_mm_cvtsi128_si32(
+            _mm512_maskz_extracti32x4_epi32(0xF, _mm512_permutex2var_epi8(earlier, at, b), 0)));
     }
 
     static void storeValues(Bytes b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,

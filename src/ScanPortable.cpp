@@ -35,6 +35,7 @@ std::uint64_t bytesOf(unsigned mask) {
 // a time where it must. Bytes are kept xor '0', which is the digit's value
 // for a digit as the other kernels' less '0' is.
 struct PortableKernel {
+    static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = false;
 
     // The window's bytes after the two before it, with room for the 8-byte
@@ -109,6 +110,10 @@ struct PortableKernel {
             }
         }
         return r;
+    }
+
+    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t kept) {
+        return digits(packed) & (~std::uint64_t{0} >> (64 - __builtin_popcountll(kept)));
     }
 
     static void storeValues(Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,

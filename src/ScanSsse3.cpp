@@ -17,6 +17,7 @@
 #include <immintrin.h>
 
 PIXSTREAM_TARGET_BEGIN("ssse3,popcnt")
+PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "BlockScanner.h"
 #include "ReduceSse.h"
@@ -29,6 +30,7 @@ namespace {
 // byte blend, so a select is three logic operations.
 struct Ssse3Lanes {
     using Chunk = __m128i;
+    static constexpr bool windowApart = true;
     static constexpr std::size_t width = 16;
 
     static Chunk loadRaw(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }

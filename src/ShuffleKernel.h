@@ -24,6 +24,7 @@
 //                                mask selects, in order, at out (8 bytes written)
 //   countBefore<piece>(mask)     the bits set in mask below bit 8 * piece
 //   reduce(values, groups, out)  as the block scanner's reduce
+//   windowApart                  as the block scanner's
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
@@ -43,6 +44,7 @@ template <class Lanes> struct ShuffleKernel {
     // most 56 bytes in, so packing writes within a window's size.
     static_assert(packScratch >= windowSize && storeSlack >= windowSize, "room for the 8-byte stores");
     static constexpr bool packsCheaply = false;
+    static constexpr bool windowApart = Lanes::windowApart;
 
     struct Bytes {
         Chunk chunk[chunks];
@@ -99,6 +101,10 @@ template <class Lanes> struct ShuffleKernel {
     static Bytes pack(const Bytes& b, std::uint64_t mask, std::uint8_t* scratch) {
         compress<0>(b, mask, scratch);
         return loadPacked(scratch);
+    }
+
+    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t kept) {
+        return digits(packed) & (~std::uint64_t{0} >> (64 - __builtin_popcountll(kept)));
     }
 
     // The value of its group so far at each byte: the digit, plus 10 and 100
