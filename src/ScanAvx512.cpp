@@ -66,13 +66,14 @@ struct Avx512Kernel {
         return _pext_u64(digits, kept);
     }
 
-    // The last two of the size packed bytes, the window's bytes after the
-    // two before it: one permute of the same two registers as below.
+    // The last two of the size packed bytes, one permute away; only where
+    // there is one does the earlier come from before, so the next window
+    // seldom waits for this one.
     static std::uint16_t lastTwo(Bytes b, unsigned size, std::uint16_t before) {
-        const __m512i earlier = _mm512_set1_epi16(static_cast<short>(before));
-        const __m512i at = _mm512_set1_epi16(static_cast<short>((64 + size - 1) << 8 | (64 + size - 2)));
-        return static_cast<std::uint16_t>(_mm_cvtsi128_si32(
-            _mm512_maskz_extracti32x4_epi32(0xF, _mm512_permutex2var_epi8(earlier, at, b), 0)));
+        const __m512i at = _mm512_set1_epi16(static_cast<short>((size - 1) << 8 | ((size - 2) & 63u)));
+        const auto two = static_cast<unsigned>(_mm_cvtsi128_si32(_mm512_maskz_extracti32x4_epi32(
+            0xF, _mm512_maskz_permutexvar_epi8(~std::uint64_t{0}, at, b), 0)));
+        return static_cast<std::uint16_t>(size > 1 ? two : (two & 0xFF00u) | before >> 8);
     }
 
     static void storeValues(Bytes b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
