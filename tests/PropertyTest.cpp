@@ -55,9 +55,12 @@ char pick(Draw& draw, int byteClass) {
 }
 
 // Lengths spread over every order of magnitude up to maxLength, with the
-// read-size boundaries and the extremes drawn on purpose.
+// extremes drawn on purpose, and the edges of a 64-byte window and of a
+// 4 KiB block, where a block scanner turns from whole windows to a padded
+// tail and from one block to the next (1 KiB was once the read size).
 std::size_t drawLength(Draw& draw) {
-    static const std::size_t edges[] = {0, 1, 2, 3, 23, 24, 1023, 1024, 1025, maxLength};
+    static const std::size_t edges[] = {0,  1,    2,    3,    23,   24,   63,   64,
+                                        65, 1023, 1024, 1025, 4095, 4096, 4097, maxLength};
     if (draw.below(4) == 0) {
         return edges[draw.below(std::size(edges))];
     }
@@ -137,8 +140,10 @@ void checkSeed(ScanPath path, std::uint64_t seed) {
     } cuts[] = {{"whole", maxLength, maxLength},
                 {"single bytes", 1, 1},
                 {"pieces of 1 to 16", 1, 16},
+                {"pieces of 63 to 65", 63, 65}, // windows that start a byte early or late
                 {"pieces of 0 to 2048", 0, 2048},
-                {"reads of 1024", 1024, 1024}};
+                {"reads of 1024", 1024, 1024},
+                {"pieces of 4095 to 4097", 4095, 4097}}; // blocks likewise
     for (const auto& cut : cuts) {
         const Bytes got =
             convertInPieces(path, text, [&] { return cut.low + draw.below(cut.high - cut.low + 1); });
