@@ -133,7 +133,9 @@ expect "standard output closed" 1 "" 1
 
 # Abusive frame rates, read as atoi would but for any length; the sanitizer
 # build runs these too. Each line: printf format of the argument, given a
-# hundred thousand nines and as many zeros, and the header byte.
+# hundred thousand nines and as many zeros, and the header byte. Each byte
+# atoi skips as leading white space comes once before a digit, and so do the
+# bytes either side of \t to \r, which it does not skip.
 nines=$(printf '%100000s' '' | tr ' ' 9)
 zeros=$(printf '%100000s' '' | tr ' ' 0)
 while read -r form byte; do
@@ -157,6 +159,14 @@ done <<'END'
 \040 00
 \040\t\n\v\f\r\040 00
 \040\t-12 f4
+\0407 07
+\t7 07
+\n7 07
+\v7 07
+\f7 07
+\r7 07
+\0107 00
+\0167 00
 x7 00
 0x1f 00
 1e3 01

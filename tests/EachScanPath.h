@@ -1,0 +1,42 @@
+#ifndef PIXSTREAM_TESTS_EACHSCANPATH_H
+#define PIXSTREAM_TESTS_EACHSCANPATH_H
+
+// A GoogleTest fixture for tests written once and run on every scan path,
+// one test per path, named after it (Path/Suite.Test/avx2). On a path the
+// CPU lacks the test reports itself skipped rather than passing unrun, so
+// a green run on a machine without a kernel is never taken for that
+// kernel's test. The lists come from allScanPaths, so a path added there is
+// tested with no change here.
+
+#include "ScanPath.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+class EachScanPath : public testing::TestWithParam<ScanPath> {
+protected:
+    void SetUp() override {
+        if (!supported(GetParam())) {
+            GTEST_SKIP() << "this CPU lacks the " << scanPathName(GetParam()) << " scan path";
+        }
+    }
+};
+
+// The block scanners: every path but the bytewise one they are checked
+// against.
+inline std::vector<ScanPath> blockScanPaths() {
+    std::vector<ScanPath> paths;
+    std::copy_if(std::begin(allScanPaths), std::end(allScanPaths), std::back_inserter(paths),
+                 [](ScanPath path) { return path != ScanPath::bytes; });
+    return paths;
+}
+
+inline std::string scanPathTestName(const testing::TestParamInfo<ScanPath>& info) {
+    return scanPathName(info.param);
+}
+
+#endif
