@@ -103,6 +103,8 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
         "1 2,", "1234,", "12\"", "12", "123", "123,", "1,", "12]", "999,", "4567", "0,0,0,", "\"k9\":", "1",
         ",,", "]", "12 ,", "12\n  ]", "1 2 3 4,", "123 4,", "7" + std::string(70, ' ') + ",",
         "7" + std::string(70, ' ') + "8,",
+        // one-byte gaps closed in place, and gaps that are packed instead
+        "0.75,", "-122.4194155123,", "1.25e-05,", "1.2.3,", "9 9 9,", "12 .5,", ".5,",
         // runs longer than a window, at each phase
         std::string(64, '5') + ",", std::string(65, '5') + ",", std::string(130, '5') + "]",
         "1" + std::string(63, ' ') + ",", "12" + std::string(62, ' ') + "3"};

@@ -119,4 +119,44 @@ TEST(ValueMasks, InPlaceOnlyWhereDigitsAreAdjacent) {
     }
 }
 
+// A one-byte gap within a group closes by moving the digits after it down
+// one place; the closed window reads in place as the packed one would.
+// Shown with ' ' where a byte is no longer kept; "" where closing cannot
+// make the window readable in place.
+TEST(ValueMasks, GapClosersMoveDigitsDownOverOneByteGaps) {
+    const struct {
+        const char* rule;
+        std::string text;
+        unsigned pending;
+        std::string closed;
+    } windows[] = {
+        {"a decimal point", "12.5,", 0, "125 ,"},
+        {"a space in a value", "2 55,", 0, "255 ,"},
+        {"several groups, a sign left as it is", "-0.75,1.5]", 0, "-075 ,15 ]"},
+        {"byte 0 between the open group and byte 1", ".5,", 1, "5 ,"},
+        {"a second gap in the same run", "1.2.3,", 0, ""},
+        {"a gap of two bytes", "12  5,", 0, ""},
+        {"an exponent after a decimal point", "1.25e-05,", 0, ""},
+        {"the open group goes on two bytes in", "  5,", 2, ""},
+    };
+    for (const auto& w : windows) {
+        const Masks m = masksOf(w.text);
+        const std::uint64_t stray = ValueMasks::strays(m.digits, m.kept, w.pending);
+        ASSERT_NE(stray, 0u) << w.rule;
+        const std::uint64_t movers = ValueMasks::gapClosers(m.digits, m.kept, w.pending, stray);
+        std::string closed;
+        if (movers != 0) {
+            const std::uint64_t vacated = movers & ~(movers >> 1);
+            for (std::size_t i = 0; i < w.text.size(); ++i) {
+                closed += ((vacated >> i) & 1u) != 0 ? ' ' : w.text[i + (((movers >> 1) >> i) & 1u)];
+            }
+            const Masks c = masksOf(closed);
+            EXPECT_EQ(ValueMasks::closed(m.digits, movers), c.digits) << w.rule;
+            EXPECT_EQ(ValueMasks::closed(m.kept, movers), c.kept) << w.rule;
+            EXPECT_TRUE(ValueMasks::inPlace(c.digits, c.kept, w.pending)) << w.rule;
+        }
+        EXPECT_EQ(closed, w.closed) << w.rule << ": [" << w.text << "]";
+    }
+}
+
 } // namespace
