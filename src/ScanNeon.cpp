@@ -39,7 +39,7 @@ constexpr std::uint8_t bitWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8
 // 16-byte vectors) have an equivalent on 8-byte halves there.
 struct NeonLanes {
     using Chunk = uint8x16_t;
-    static constexpr bool windowApart = true;
+    static constexpr bool windowApart = false;
     static constexpr std::size_t width = 16;
 
     static Chunk loadRaw(const void* p) { return vld1q_u8(static_cast<const std::uint8_t*>(p)); }
