@@ -16,7 +16,7 @@
 
 #include <immintrin.h>
 
-PIXSTREAM_TARGET_BEGIN("avx2,bmi,bmi2,popcnt")
+PIXSTREAM_TARGET_BEGIN("avx2,bmi,bmi2,lzcnt,popcnt")
 PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "BlockScanner.h"

@@ -16,7 +16,7 @@
 
 #include <immintrin.h>
 
-PIXSTREAM_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")
+PIXSTREAM_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,lzcnt,popcnt")
 
 #include "BlockScanner.h"
 

@@ -3,9 +3,28 @@
 
 #include <initializer_list>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #if defined(PIXSTREAM_NEON_KERNEL) && defined(__arm__)
 #include <asm/hwcap.h>
 #include <sys/auxv.h>
+#endif
+
+#if defined(__x86_64__)
+namespace {
+
+// LZCNT, which the compilers' own checks do not all name.
+bool hasLzcnt() {
+    unsigned a = 0;
+    unsigned b = 0;
+    unsigned c = 0;
+    unsigned d = 0;
+    return __get_cpuid(0x80000001u, &a, &b, &c, &d) != 0 && (c & bit_LZCNT) != 0;
+}
+
+} // namespace
 #endif
 
 bool supported(ScanPath path) {
@@ -22,12 +41,12 @@ bool supported(ScanPath path) {
     case ScanPath::avx2:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") && hasLzcnt();
     case ScanPath::avx512:
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&
                __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi") &&
-               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") && hasLzcnt();
 #else
     case ScanPath::ssse3:
     case ScanPath::avx2:

@@ -8,7 +8,7 @@ enum class ScanPath {
     bytes,    // the bytewise scanner, one byte at a time: the reference
     portable, // the block scanner in plain C++, for any CPU
     ssse3,    // x86-64 with SSSE3 and POPCNT, for CPUs without AVX2
-    avx2,     // x86-64 with AVX2 (and BMI1, BMI2)
+    avx2,     // x86-64 with AVX2 (and BMI1, BMI2, LZCNT)
     avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
     neon,     // arm64, and 32-bit ARM with NEON
 };
