@@ -18,19 +18,21 @@
 //                         loop (the compiler allocates its registers apart)
 //   packsCheaply          true where packing costs less than telling
 //                         whether a window may be read in place; such a
-//                         kernel packs every window and supplies
-//   lastTwo(bytes, size, before)
+//                         kernel packs every window in registers:
+//     pack(bytes, mask)   the bytes mask selects, in order, then anything
+//     packedDigits(digits, kept)
+//                         the digits among them (popcount(kept) bits)
+//     lastTwo(bytes, size, before)
 //                         the last two of size packed bytes, as lastTwoKept
+//   and otherwise packs some in memory, ahead of their turn:
+//     packTo(bytes, mask, copy)
+//                         the bytes mask selects, in order, then anything,
+//                         at copy (windowSize bytes)
+//     loadPacked(copy)    those bytes
 //   load(window)          the window's bytes
 //   digits(bytes), terminators(bytes)
 //                         bit i set where byte i is a digit, ',' or ']'
 //   pullDown(bytes, mask) byte i replaced by byte i + 1 where bit i is set
-//   pack(bytes, mask, scratch)
-//                         the bytes mask selects, in order, then anything;
-//                         may use scratch (packScratch bytes)
-//   packedDigits(packed, digits, kept)
-//                         the digits among the packed bytes (a mask of
-//                         popcount(kept) bits), from either
 //   storeValues(bytes, before, tens, hundreds, take, out)
 //                         the running value of each byte take selects, in
 //                         order, at out (up to storeSlack bytes past the
@@ -66,86 +68,166 @@ constexpr std::size_t storeSlack = 64;
 constexpr std::size_t reduceSlack = 64;
 constexpr std::size_t valueRoom =
     queuedBefore + maxValuesPerBlock + (storeSlack > reduceSlack ? storeSlack : reduceSlack);
-// The packed stream: a window's kept bytes, and whatever the packing
-// writes past them.
-constexpr std::size_t packScratch = windowSize;
+// What a window leaves the next: the digits of the group left open, and
+// the last two bytes kept, whose digits that group may still need.
+struct OpenGroup {
+    std::uint16_t lastTwo;
+    unsigned pending;
+};
+
+// A window's masks, how it is read after a group left open or not, and
+// whether it was packed ahead of its turn.
+struct LookAhead {
+    std::uint64_t digits;
+    std::uint64_t kept;
+    // The digits that close its gaps after no group left open, and after
+    // one; 0 where it may be read in place as it is.
+    std::uint64_t moversAfterNone;
+    std::uint64_t moversAfterOpen;
+    bool packed; // ahead of its turn, as neither lets it be read in place
+};
 
 // One stream's scanning state, taken from its carry and put back at the end
-// of the call: the digits of the group left open and the last two bytes
-// kept, whose digits that group may still need.
+// of the call.
 template <class Kernel> class StreamScanner {
 public:
-    // scratch: packScratch bytes for packing, apart from the scanner's own
-    // state, so that no store there could be taken to change it.
-    StreamScanner(const ScanCarry& carry, std::uint8_t* packed)
-        : lastTwo(carry.lastTwo), pending(carry.pending), scratch(packed) {}
+    explicit StreamScanner(const ScanCarry& carry) : open{carry.lastTwo, carry.pending} {}
 
     void save(ScanCarry& carry) const {
-        carry.lastTwo = lastTwo;
-        carry.pending = static_cast<std::uint8_t>(pending);
+        carry.lastTwo = open.lastTwo;
+        carry.pending = static_cast<std::uint8_t>(open.pending);
     }
 
-    // Reads one window exactly as the bytewise scanner would, writes its
-    // finished values at values + count, followed by the running value of a
-    // group it leaves open, and returns the new count.
-    std::size_t scan(const char* window, std::uint8_t* values, std::size_t count) {
+    // Reads `windows` windows from `from` exactly as the bytewise scanner
+    // would, writes their finished values at values + count, followed by the
+    // running value of a group left open, and returns the new count.
+    //
+    // A window that must be packed is packed one window ahead of its turn,
+    // so that its packed bytes are read back only once the stores that
+    // wrote them have reached the cache: a load that spans several smaller
+    // stores still in flight waits for them all to complete, and so for
+    // everything before them, and windows would follow one another instead
+    // of overlapping. Ahead of its turn the group the window before leaves
+    // open is not known yet, so a window is packed unless it could be read
+    // in place, or closed, whatever that group is.
+    std::size_t scan(const char* from, std::size_t windows, std::uint8_t* values, std::size_t count) {
+        if constexpr (Kernel::packsCheaply) {
+            for (std::size_t w = 0; w < windows; ++w) {
+                count = scanPacked(from + w * windowSize, values, count);
+            }
+        } else {
+            // In a local, which no store of values may be taken to change.
+            OpenGroup group = open;
+            LookAhead next = lookAhead(from, copies[0]);
+            for (std::size_t w = 0; w < windows; ++w) {
+                const LookAhead current = next;
+                if (w + 1 < windows) {
+                    next = lookAhead(from + (w + 1) * windowSize, copies[(w + 1) % 2]);
+                }
+                count = scanAhead(group, from + w * windowSize, current, copies[w % 2], values, count);
+            }
+            open = group;
+        }
+        return count;
+    }
+
+    // The same, compiled as a function of its own.
+    __attribute__((noinline)) std::size_t scanApart(const char* from, std::size_t windows,
+                                                    std::uint8_t* values, std::size_t count) {
+        return scan(from, windows, values, count);
+    }
+
+private:
+    // The window's masks, and its kept bytes packed into copy where no
+    // group left open, or none, lets it be read in place or closed.
+    __attribute__((always_inline)) static LookAhead lookAhead(const char* window, std::uint8_t* copy) {
+        const typename Kernel::Bytes bytes = Kernel::load(window);
+        LookAhead a{};
+        a.digits = Kernel::digits(bytes);
+        a.kept = a.digits | Kernel::terminators(bytes);
+        // The strays after an open group include those after none.
+        const std::uint64_t strayAfterOpen = ValueMasks::strays(a.digits, a.kept, 1);
+        if (a.kept != 0 && strayAfterOpen != 0) {
+            const std::uint64_t strayAfterNone = ValueMasks::strays(a.digits, a.kept, 0);
+            a.moversAfterOpen = ValueMasks::gapClosers(a.digits, a.kept, 1, strayAfterOpen);
+            if (strayAfterNone != 0) {
+                a.moversAfterNone = ValueMasks::gapClosers(a.digits, a.kept, 0, strayAfterNone);
+            }
+            a.packed = a.moversAfterOpen == 0 || (strayAfterNone != 0 && a.moversAfterNone == 0);
+            if (a.packed) {
+                Kernel::packTo(bytes, a.kept, copy);
+            }
+        }
+        return a;
+    }
+
+    __attribute__((always_inline)) static std::size_t scanAhead(OpenGroup& group, const char* window,
+                                                                const LookAhead& ahead,
+                                                                const std::uint8_t* copy,
+                                                                std::uint8_t* values, std::size_t count) {
+        std::uint64_t kept = ahead.kept;
+        if (kept == 0) {
+            return count;
+        }
+        std::uint64_t digits = ahead.digits;
+        const std::uint16_t before = group.lastTwo;
+        group.lastTwo = lastTwoKept(window, kept, before);
+        typename Kernel::Bytes bytes;
+        if (ahead.packed) {
+            bytes = Kernel::loadPacked(copy);
+            kept = ~std::uint64_t{0} >> (64 - __builtin_popcountll(kept));
+            digits = Kernel::digits(bytes) & kept;
+        } else {
+            bytes = Kernel::load(window);
+            // Closed where single ignored bytes part groups.
+            const std::uint64_t movers = group.pending != 0 ? ahead.moversAfterOpen : ahead.moversAfterNone;
+            if (movers != 0) {
+                bytes = Kernel::pullDown(bytes, movers >> 1);
+                digits = ValueMasks::closed(digits, movers);
+                kept = ValueMasks::closed(kept, movers);
+            }
+            assert(ValueMasks::inPlace(digits, kept, group.pending));
+        }
+        return storeValues(group, bytes, digits, kept, before, values, count);
+    }
+
+    // A kernel that packs every window packs it in registers, and has the
+    // packed digits from the masks.
+    __attribute__((always_inline)) std::size_t scanPacked(const char* window, std::uint8_t* values,
+                                                          std::size_t count) {
         typename Kernel::Bytes bytes = Kernel::load(window);
         std::uint64_t digits = Kernel::digits(bytes);
         std::uint64_t kept = digits | Kernel::terminators(bytes);
         if (kept == 0) {
             return count;
         }
-        const std::uint16_t before = lastTwo;
-        if constexpr (!Kernel::packsCheaply) {
-            lastTwo = lastTwoKept(window, kept, before);
-        }
-        if constexpr (Kernel::packsCheaply) {
-            lastTwo = Kernel::lastTwo(bytes, pack(bytes, digits, kept), before);
-        } else if (const std::uint64_t stray = ValueMasks::strays(digits, kept, pending); stray != 0) {
-            // Closed where single ignored bytes part groups, packed otherwise.
-            const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, pending, stray);
-            if (movers != 0) {
-                bytes = Kernel::pullDown(bytes, movers >> 1);
-                digits = ValueMasks::closed(digits, movers);
-                kept = ValueMasks::closed(kept, movers);
-                assert(ValueMasks::inPlace(digits, kept, pending));
-            } else {
-                pack(bytes, digits, kept);
-            }
-        }
-        const ValueMasks m = ValueMasks::of(digits, kept, pending);
+        const std::uint16_t before = open.lastTwo;
+        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
+        bytes = Kernel::pack(bytes, kept);
+        digits = Kernel::packedDigits(digits, kept);
+        kept = ~std::uint64_t{0} >> (64 - size);
+        open.lastTwo = Kernel::lastTwo(bytes, size, before);
+        return storeValues(open, bytes, digits, kept, before, values, count);
+    }
+
+    __attribute__((always_inline)) static std::size_t
+    storeValues(OpenGroup& group, typename Kernel::Bytes& bytes, std::uint64_t digits, std::uint64_t kept,
+                std::uint16_t before, std::uint8_t* values, std::size_t count) {
+        const ValueMasks m = ValueMasks::of(digits, kept, group.pending);
         // After the open group's running value, parked at values[count] by
         // the last window, if this window's first byte ends it.
         count += m.closesPending;
         Kernel::storeValues(bytes, before, m.tens, m.hundreds, m.take, values + count);
-        pending = m.pending;
+        group.pending = m.pending;
         return count + m.finished();
-    }
-
-    // The same, compiled as a function of its own.
-    __attribute__((noinline)) std::size_t scanApart(const char* window, std::uint8_t* values,
-                                                    std::size_t count) {
-        return scan(window, values, count);
-    }
-
-private:
-    // The window's kept bytes packed together, and their masks; returns
-    // how many there are.
-    unsigned pack(typename Kernel::Bytes& bytes, std::uint64_t& digits, std::uint64_t& kept) {
-        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
-        const typename Kernel::Bytes packed = Kernel::pack(bytes, kept, scratch);
-        digits = Kernel::packedDigits(packed, digits, kept);
-        bytes = packed;
-        kept = ~std::uint64_t{0} >> (64 - size);
-        return size;
     }
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
     // one in the high byte; the earlier one from `before` when the window
     // keeps one. Read from the window as it came, not from a packed or
-    // closed copy, which may not have reached memory: the kept bytes are the
-    // same bytes in the same order.
-    static std::uint16_t lastTwoKept(const char* window, std::uint64_t kept, std::uint16_t before) {
+    // closed copy: the kept bytes are the same bytes in the same order.
+    __attribute__((always_inline)) static std::uint16_t lastTwoKept(const char* window, std::uint64_t kept,
+                                                                    std::uint16_t before) {
         const int last = 63 - __builtin_clzll(kept);
         const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
         const unsigned lastByte = static_cast<unsigned char>(window[last] - '0');
@@ -154,9 +236,9 @@ private:
         return static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | lastByte << 8u);
     }
 
-    std::uint16_t lastTwo;
-    unsigned pending;
-    std::uint8_t* scratch;
+    OpenGroup open;
+    // Packed copies of this window and the next.
+    alignas(64) std::uint8_t copies[2][windowSize] = {};
 };
 
 // Converts in[0..n) into out, as Pipeline::convert promises, with the
@@ -166,24 +248,22 @@ std::size_t scanBlocks(ScanCarry& carry, const char* in, std::size_t n, std::uin
     alignas(64) std::uint8_t values[valueRoom];
     std::memcpy(values, carry.values, queuedBefore);
     std::size_t count = carry.count;
-    alignas(64) std::uint8_t scratch[packScratch] = {};
-    StreamScanner<Kernel> scanner(carry, scratch);
+    StreamScanner<Kernel> scanner(carry);
     std::uint8_t* const start = out;
-    const char* const end = in + n;
-    for (const char* p = in; p != end;) {
-        const char* const blockEnd = static_cast<std::size_t>(end - p) > blockSize ? p + blockSize : end;
-        for (; static_cast<std::size_t>(blockEnd - p) >= windowSize; p += windowSize) {
-            count =
-                Kernel::windowApart ? scanner.scanApart(p, values, count) : scanner.scan(p, values, count);
-        }
+    for (const char* const end = in + n; in != end;) {
+        const std::size_t size =
+            static_cast<std::size_t>(end - in) < blockSize ? static_cast<std::size_t>(end - in) : blockSize;
+        const std::size_t windows = size / windowSize;
+        count = Kernel::windowApart ? scanner.scanApart(in, windows, values, count)
+                                    : scanner.scan(in, windows, values, count);
         // The last window of a call is padded with zero bytes, which the
         // scanner ignores, so the output leaves with every call however short.
-        if (p != blockEnd) {
+        if (windows * windowSize != size) {
             alignas(64) char padded[windowSize] = {};
-            std::memcpy(padded, p, static_cast<std::size_t>(blockEnd - p));
-            count = scanner.scan(padded, values, count);
-            p = blockEnd;
+            std::memcpy(padded, in + windows * windowSize, size - windows * windowSize);
+            count = scanner.scan(padded, 1, values, count);
         }
+        in += size;
         const std::size_t groups = count / 24;
         out = Kernel::reduce(values, groups, out);
         // The values left over, and the running value of an open group.

@@ -56,13 +56,11 @@ struct Avx512Kernel {
                _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(']' - '0'));
     }
 
-    static Bytes pack(Bytes b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
-        return _mm512_maskz_compress_epi8(mask, b);
-    }
+    static Bytes pack(Bytes b, std::uint64_t mask) { return _mm512_maskz_compress_epi8(mask, b); }
 
     // From the masks, so that their arithmetic need not wait for the
     // compress.
-    static std::uint64_t packedDigits(Bytes /*packed*/, std::uint64_t digits, std::uint64_t kept) {
+    static std::uint64_t packedDigits(std::uint64_t digits, std::uint64_t kept) {
         return _pext_u64(digits, kept);
     }
 

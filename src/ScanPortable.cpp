@@ -97,10 +97,8 @@ struct PortableKernel {
 
     // Every byte stored, the end moved on past the kept ones, so that there
     // is no branch for the predictor to miss.
-    static Bytes pack(const Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
-        Bytes r = b;
-        std::uint8_t* end = r.at + 2;
-#pragma GCC unroll 8
+    static void packTo(const Bytes& b, std::uint64_t mask, std::uint8_t* copy) {
+        std::uint8_t* end = copy;
         for (unsigned i = 0; i < 8; ++i) {
             std::uint64_t w = word(b, i);
             auto bits = static_cast<unsigned>(mask >> (8 * i));
@@ -109,11 +107,14 @@ struct PortableKernel {
                 end += bits & 1u;
             }
         }
-        return r;
     }
 
-    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t kept) {
-        return digits(packed) & (~std::uint64_t{0} >> (64 - __builtin_popcountll(kept)));
+    static Bytes loadPacked(const std::uint8_t* copy) {
+        Bytes b;
+        std::memset(b.at, 0, 2);
+        std::memcpy(b.at + 2, copy, blockscan::windowSize);
+        std::memset(b.at + 2 + blockscan::windowSize, 0, 8);
+        return b;
     }
 
     static void storeValues(Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,

@@ -42,7 +42,7 @@ template <class Lanes> struct ShuffleKernel {
     static_assert(chunks * Lanes::width == windowSize, "a window is whole chunks");
     // Eight bytes stored for each 8-byte piece: the last piece starts at
     // most 56 bytes in, so packing writes within a window's size.
-    static_assert(packScratch >= windowSize && storeSlack >= windowSize, "room for the 8-byte stores");
+    static_assert(storeSlack >= windowSize, "room for the 8-byte stores");
     static constexpr bool packsCheaply = false;
     static constexpr bool windowApart = Lanes::windowApart;
 
@@ -98,14 +98,7 @@ template <class Lanes> struct ShuffleKernel {
         return r;
     }
 
-    static Bytes pack(const Bytes& b, std::uint64_t mask, std::uint8_t* scratch) {
-        compress<0>(b, mask, scratch);
-        return loadPacked(scratch);
-    }
-
-    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t kept) {
-        return digits(packed) & (~std::uint64_t{0} >> (64 - __builtin_popcountll(kept)));
-    }
+    static void packTo(const Bytes& b, std::uint64_t mask, std::uint8_t* copy) { compress<0>(b, mask, copy); }
 
     // The value of its group so far at each byte: the digit, plus 10 and 100
     // times the one and two bytes before where tens and hundreds say so.
