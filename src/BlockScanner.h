@@ -115,7 +115,7 @@ public:
             for (std::size_t w = 0; w < windows; ++w) {
                 count = scanPacked(from + w * windowSize, values, count);
             }
-        } else {
+        } else if (windows != 0) {
             // In a local, which no store of values may be taken to change.
             OpenGroup group = open;
             LookAhead next = lookAhead(from, copies[0]);
