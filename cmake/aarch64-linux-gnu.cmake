@@ -3,26 +3,8 @@
 #
 #   cmake -B build/arm64 --toolchain cmake/aarch64-linux-gnu.cmake
 #
-# Test programs run under qemu-user, named explicitly rather than through
-# binfmt_misc, which a container or CI machine may not have registered. On
-# arm64 plain char is unsigned, unlike on x86-64.
-set(CMAKE_SYSTEM_NAME Linux)
+# On arm64 plain char is unsigned, unlike on x86-64.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
-set(PIXSTREAM_CROSS_ROOT /usr/aarch64-linux-gnu)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-
-# Libraries, headers and packages come from the target's root only, so no
-# host library can slip into the link; programs such as sh stay the host's.
-set(CMAKE_FIND_ROOT_PATH ${PIXSTREAM_CROSS_ROOT})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(PIXSTREAM_QEMU qemu-aarch64-static qemu-aarch64)
-if(PIXSTREAM_QEMU)
-  # -L: the target's dynamic loader and shared libraries.
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PIXSTREAM_QEMU} -L ${PIXSTREAM_CROSS_ROOT})
-endif()
+set(PIXSTREAM_TRIPLET aarch64-linux-gnu)
+set(PIXSTREAM_QEMU_CPU aarch64)
+include(${CMAKE_CURRENT_LIST_DIR}/DebianCross.cmake)

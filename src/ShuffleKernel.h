@@ -68,23 +68,8 @@ template <class Lanes> struct ShuffleKernel {
         return b;
     }
 
-    static std::uint64_t digits(const Bytes& b) {
-        Chunk m[chunks];
-#pragma GCC unroll 8
-        for (std::size_t i = 0; i < chunks; ++i) {
-            m[i] = Lanes::isDigit(b.chunk[i]);
-        }
-        return Lanes::bits(m);
-    }
-
-    static std::uint64_t terminators(const Bytes& b) {
-        Chunk m[chunks];
-#pragma GCC unroll 8
-        for (std::size_t i = 0; i < chunks; ++i) {
-            m[i] = Lanes::isTerminator(b.chunk[i]);
-        }
-        return Lanes::bits(m);
-    }
+    static std::uint64_t digits(const Bytes& b) { return bitsWhere<Lanes::isDigit>(b); }
+    static std::uint64_t terminators(const Bytes& b) { return bitsWhere<Lanes::isTerminator>(b); }
 
     static Bytes pullDown(const Bytes& b, std::uint64_t mask) {
         Chunk pulled[chunks];
@@ -127,6 +112,16 @@ template <class Lanes> struct ShuffleKernel {
     }
 
 private:
+    // Bit i set where byte i passes the test.
+    template <Chunk (*test)(Chunk)> static std::uint64_t bitsWhere(const Bytes& b) {
+        Chunk m[chunks];
+#pragma GCC unroll 8
+        for (std::size_t i = 0; i < chunks; ++i) {
+            m[i] = test(b.chunk[i]);
+        }
+        return Lanes::bits(m);
+    }
+
     // Stores the bytes that mask selects from piece and the pieces after it,
     // in order, at out; each piece's place is the count of the bytes kept
     // before it, so no store waits for the one before.
