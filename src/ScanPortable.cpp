@@ -14,121 +14,210 @@ void storeLittle(void* p, std::uint64_t word) {
     std::memcpy(p, &word, 8);
 }
 
-// The high bit of each byte of x, which has no other bit set, as an 8-bit
-// mask: byte k's bit lands in bit 56 + k of the product, and no two partial
-// products overlap.
-std::uint64_t highBitsMask(std::uint64_t x) { return (x >> 7) * 0x0102040810204080u >> 56; }
-
-// The high bit of each byte of y set where the byte is not 0 (other bits are
-// left over). The high bits are cleared before the add, so it carries into
-// no other byte; the add sets the high bit where any other bit was set.
-std::uint64_t nonZeroBytes(std::uint64_t y) { return ((y & ~highBits) + ~highBits) | y; }
-
-// The 8 bits of mask as 8 bytes, 0xFF where the bit is set.
-std::uint64_t bytesOf(unsigned mask) {
-    const std::uint64_t bit = (mask * ones) & 0x8040201008040201u;
-    return ((nonZeroBytes(bit) & highBits) >> 7) * 0xFFu;
+std::uint32_t loadLittle32(const void* p) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, p, 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap32(word);
+#endif
+    return word;
 }
 
+// The 8 by 8 bit matrix whose row j is byte j of x, transposed: bit 8k + j
+// of the result is bit 8j + k of x. Three exchanges of blocks, no multiply,
+// which 32-bit cores without a 64-bit multiplier would pay for.
+std::uint64_t transposed(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAu;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCu;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0u;
+    x ^= t ^ (t << 28);
+    return x;
+}
+
+// Packing 8 bytes to the front of a word in three steps: each kept byte
+// moves down by the count of dropped bytes below it, first by the count's
+// bit 0 (one byte), then bit 1, then bit 2. No byte lands on another that
+// is still to move, so each step is a select of two masks per 8-bit mask
+// of kept bytes, looked up instead of worked out.
+struct PackSteps {
+    std::uint64_t stay[3][256];
+    std::uint64_t move[3][256];
+    std::uint8_t count[256];
+
+    static constexpr PackSteps make() {
+        PackSteps steps{};
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            unsigned at[8] = {};
+            unsigned dropped[8] = {};
+            unsigned drops = 0;
+            for (unsigned byte = 0; byte < 8; ++byte) {
+                at[byte] = byte;
+                dropped[byte] = drops;
+                drops += ((mask >> byte) & 1u) ^ 1u;
+            }
+            steps.count[mask] = static_cast<std::uint8_t>(8 - drops);
+            for (unsigned step = 0; step < 3; ++step) {
+                for (unsigned byte = 0; byte < 8; ++byte) {
+                    if (((mask >> byte) & 1u) == 0) {
+                        continue;
+                    }
+                    const std::uint64_t place = std::uint64_t{0xFF} << (8 * at[byte]);
+                    if (((dropped[byte] >> step) & 1u) != 0) {
+                        steps.move[step][mask] |= place;
+                        at[byte] -= 1u << step;
+                    } else {
+                        steps.stay[step][mask] |= place;
+                    }
+                }
+            }
+        }
+        return steps;
+    }
+};
+
+constexpr PackSteps packSteps = PackSteps::make();
+
+// The running value of a group ending at byte i, from the three bytes up to
+// it, by how far back the group before ended (d): a group is at most the d
+// bytes after that one's last digit, and bytes in it that are no digit are
+// 0. The third byte of the product is then 100, 10 and 1 times the bytes,
+// without carries from below, as every byte is at most 9. Indexed by 64 + d.
+struct GroupWeights {
+    std::uint32_t by[64 + 3 + blockscan::windowSize];
+
+    static constexpr GroupWeights make() {
+        GroupWeights w{};
+        w.by[64 + 1] = 0x000001u;
+        w.by[64 + 2] = 0x000A01u;
+        for (std::size_t d = 3; d < 3 + blockscan::windowSize; ++d) {
+            w.by[64 + d] = 0x640A01u;
+        }
+        return w;
+    }
+};
+
+constexpr GroupWeights groupWeights = GroupWeights::make();
+
 // The block scanner's kernel in plain C++, for every CPU without one of its
-// own: eight bytes at a time in 64-bit words where it can (SWAR), a byte at
-// a time where it must. Bytes are kept xor '0', which is the digit's value
-// for a digit as the other kernels' less '0' is.
+// own, eight bytes at a time in 64-bit words (SWAR). The window is kept as
+// the digits' values with every other byte 0, which lets a value be read
+// from the three bytes up to its last digit: only the bytes of the group
+// before it need leaving out, and how far back that ended says how many.
 struct PortableKernel {
     static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = false;
 
-    // The window's bytes after the two before it, with room for the 8-byte
-    // loads that read past its end.
+    // The window at at + 8, 8-byte aligned, the two bytes before it at 6
+    // and 7, and room for the 4-byte reads of the last values.
     struct Bytes {
-        std::uint8_t at[2 + blockscan::windowSize + 8];
+        alignas(8) std::uint8_t at[8 + blockscan::windowSize + 8];
+        std::uint64_t digits;
+        std::uint64_t kept;
     };
 
-    static std::uint64_t word(const Bytes& b, unsigned i) { return loadLittle(b.at + 2 + 8 * i); }
+    static std::uint64_t word(const Bytes& b, unsigned k) { return loadLittle(b.at + 8 + 8 * k); }
 
+    // Digits are the bytes 0 to 9 xor '0'; ',' and ']' are 0x1C and 0x6D.
+    // The high bit of each byte marks what it is not, and the eight words'
+    // high bits are gathered into one and transposed into a mask.
     static Bytes load(const char* window) {
-        Bytes b;
-#pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            std::uint64_t w = 0;
-            std::memcpy(&w, window + 8 * i, 8);
-            w ^= '0' * ones; // the same on either byte order
-            std::memcpy(b.at + 2 + 8 * i, &w, 8);
+        // Aligned words only: cores that fault or trap on misaligned loads
+        // would otherwise get each word a byte at a time.
+        alignas(8) char copy[blockscan::windowSize];
+        const char* source = window;
+        if (reinterpret_cast<std::uintptr_t>(window) % 8 != 0) {
+            std::memcpy(copy, window, sizeof copy);
+            source = copy;
         }
-        std::memset(b.at, 0, 2);
-        std::memset(b.at + 2 + blockscan::windowSize, 0, 8);
+        source = static_cast<const char*>(__builtin_assume_aligned(source, 8));
+        Bytes b;
+        std::uint64_t notDigits = 0;
+        std::uint64_t notKept = 0;
+        // Not unrolled further: x86-64 has too few registers for more words
+        // at once and spilled them.
+#pragma GCC unroll 2
+        for (unsigned k = 0; k < 8; ++k) {
+            const std::uint64_t y = loadLittle(source + 8 * k) ^ ('0' * ones);
+            const std::uint64_t low = y & ~highBits;
+            const std::uint64_t notDigit = ((low + (0x7Fu - 9u) * ones) | y) & highBits;
+            storeLittle(b.at + 8 + 8 * k, y & ~((notDigit >> 7) * 0xFFu));
+            const std::uint64_t notTerminator =
+                ((low ^ ((',' ^ '0') * ones)) + 0x7F * ones) & ((low ^ ((']' ^ '0') * ones)) + 0x7F * ones);
+            notDigits |= notDigit >> (7 - k);
+            notKept |= (notDigit & (notTerminator | y)) >> (7 - k);
+        }
+        storeLittle(b.at + 8 + blockscan::windowSize, 0);
+        b.digits = ~transposed(notDigits);
+        b.kept = ~transposed(notKept);
         return b;
     }
 
-    // Digits are the bytes 0 to 9; ',' and ']' are 0x1C and 0x6D xor '0'.
-    static std::uint64_t digits(const Bytes& b) {
-        std::uint64_t mask = 0;
+    static std::uint64_t digits(const Bytes& b) { return b.digits; }
+    static std::uint64_t terminators(const Bytes& b) { return b.kept & ~b.digits; }
+
+    // Byte i + 1 also to the end of each run moved, which leaves no stale
+    // digit where the run ended: that is a byte no digit (0) would be. In
+    // place, each word read before it is written, so that the window is
+    // not copied.
+    static Bytes& pullDown(Bytes& b, std::uint64_t mask) {
+        const std::uint64_t pulled = transposed(mask | (mask << 1));
+        std::uint64_t next = word(b, 0);
 #pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            const std::uint64_t y = word(b, i);
-            const std::uint64_t notDigit = ((y & ~highBits) + (0x7Fu - 9u) * ones) | y;
-            mask |= highBitsMask(~notDigit & highBits) << (8 * i);
+        for (unsigned k = 0; k < 8; ++k) {
+            const std::uint64_t w = next;
+            next = word(b, k + 1);
+            const std::uint64_t select = ((pulled >> k) & ones) * 0xFFu;
+            storeLittle(b.at + 8 + 8 * k, w ^ ((w ^ ((w >> 8) | (next << 56))) & select));
         }
-        return mask;
+        return b;
     }
 
-    static std::uint64_t terminators(const Bytes& b) {
-        std::uint64_t mask = 0;
+    // Each word packed by its 8 kept bits and stored where the last ended,
+    // in place: no store reaches past the word just read. The bytes no
+    // digit are marked in their high bit on the way, so that the packed
+    // digits come out with them.
+    static Bytes& pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
+        const std::uint64_t digitPlaces = transposed(b.digits);
+        unsigned size = 0;
+        std::uint64_t others = 0;
 #pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            const std::uint64_t y = word(b, i);
-            const std::uint64_t notTerminator =
-                nonZeroBytes(y ^ ((',' ^ '0') * ones)) & nonZeroBytes(y ^ ((']' ^ '0') * ones));
-            mask |= highBitsMask(~notTerminator & highBits) << (8 * i);
+        for (unsigned k = 0; k < 8; ++k) {
+            const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
+            std::uint64_t w = word(b, k) | ((~(digitPlaces >> k) & ones) << 7);
+            w = (w & packSteps.stay[0][m]) | ((w & packSteps.move[0][m]) >> 8);
+            w = (w & packSteps.stay[1][m]) | ((w & packSteps.move[1][m]) >> 16);
+            w = (w & packSteps.stay[2][m]) | ((w & packSteps.move[2][m]) >> 32);
+            others |= (((w >> 7) & ones) * 0x0102040810204080u >> 56) << size;
+            storeLittle(b.at + 8 + size, w & ~highBits);
+            size += packSteps.count[m];
         }
-        return mask;
+        storeLittle(b.at + 8 + size, 0);
+        b.digits = ~others & (~std::uint64_t{0} >> (64 - size));
+        return b;
     }
 
-    static Bytes pullDown(const Bytes& b, std::uint64_t mask) {
-        Bytes r = b;
-#pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            const std::uint64_t pulled = bytesOf(static_cast<unsigned>(mask >> (8 * i)) & 0xFFu);
-            const std::uint64_t next = loadLittle(b.at + 3 + 8 * i);
-            storeLittle(r.at + 2 + 8 * i, (word(b, i) & ~pulled) | (next & pulled));
-        }
-        return r;
-    }
-
-    // Every byte stored, the end moved on past the kept ones, so that there
-    // is no branch for the predictor to miss.
-    static Bytes pack(const Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
-        Bytes r = b;
-        std::uint8_t* end = r.at + 2;
-#pragma GCC unroll 8
-        for (unsigned i = 0; i < 8; ++i) {
-            std::uint64_t w = word(b, i);
-            auto bits = static_cast<unsigned>(mask >> (8 * i));
-            for (int k = 0; k < 8; ++k, w >>= 8, bits >>= 1) {
-                *end = static_cast<std::uint8_t>(w);
-                end += bits & 1u;
-            }
-        }
-        return r;
-    }
-
-    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t kept) {
-        return digits(packed) & (~std::uint64_t{0} >> (64 - __builtin_popcountll(kept)));
+    static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t /*kept*/) {
+        return packed.digits;
     }
 
     static void storeValues(Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
                             std::uint64_t take, std::uint8_t* out) {
-        b.at[0] = static_cast<std::uint8_t>(before);
-        b.at[1] = static_cast<std::uint8_t>(before >> 8);
+        // The two bytes before the window count only as digits of a group
+        // left open (byte 0 then has the digit before it in its group, and
+        // both if byte 0 has hundreds); otherwise they are 0.
+        b.at[6] = static_cast<std::uint8_t>(before & (0u - static_cast<unsigned>(hundreds & 1u)));
+        b.at[7] = static_cast<std::uint8_t>((before >> 8) & (0u - static_cast<unsigned>(tens & 1u)));
+        const std::uint8_t* const group = b.at + 6; // bytes i - 2 to i at group + i
+        // 64 + i - (where the group before ended) is i + back. Only take
+        // carries from one value to the next, so that values wait for no
+        // more than clearing a bit.
+        std::size_t back = 64 + 3;
         for (; take != 0; take &= take - 1) {
-            const int i = __builtin_ctzll(take);
-            // The digits of the group, bytes i - 2 to i, as many as it has
-            // (1 to 3), then multiplied so that the third byte of the
-            // product is 100, 10 and 1 times them.
-            static constexpr std::uint32_t inGroup[3] = {0xFF0000u, 0xFFFF00u, 0xFFFFFFu};
-            const std::uint32_t group = static_cast<std::uint32_t>(loadLittle(b.at + i)) &
-                                        inGroup[(tens >> i & 1u) + (hundreds >> i & 1u)];
-            *out++ = static_cast<std::uint8_t>((group * 0x640A01u) >> 16);
+            const auto i = static_cast<std::size_t>(__builtin_ctzll(take));
+            *out++ = static_cast<std::uint8_t>((loadLittle32(group + i) * groupWeights.by[i + back]) >> 16);
+            back = 64 - i;
         }
     }
 
