@@ -77,7 +77,7 @@ layouts=${*:-compact split long}
 # Mangled names of each path's functions, as qemu's log names them.
 declare -A functions=(
     [neon]='scanNeon'
-    [portable]='scanPortable|PortableWindow'
+    [portable]='scanPortable|PortableKernel'
     [bytes]='Pipeline9scanBytes|Pipeline7convert'
 )
 
