@@ -38,6 +38,9 @@
 //   reduce(values, groups, out)
 //                         averages groups * 24 values into groups * 3 output
 //                         bytes, reading up to reduceSlack bytes past them
+//   Bits (optional)       count(x) and leadingZeros(x) as BuiltinBits
+//                         (ValueMasks.h), where the CPU has no instruction
+//                         for them
 
 #include "ScanCarry.h"
 #include "ValueMasks.h"
@@ -46,8 +49,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace blockscan {
+
+// The kernel's own bit counts where it has them, the builtins otherwise.
+template <class Kernel, class = void> struct BitsOf { using Bits = BuiltinBits; };
+template <class Kernel> struct BitsOf<Kernel, std::void_t<typename Kernel::Bits>> {
+    using Bits = typename Kernel::Bits;
+};
 
 constexpr std::size_t windowSize = 64;
 constexpr std::size_t blockSize = 4096;
@@ -74,6 +84,8 @@ constexpr std::size_t packScratch = windowSize;
 // of the call: the digits of the group left open and the last two bytes
 // kept, whose digits that group may still need.
 template <class Kernel> class StreamScanner {
+    using Bits = typename BitsOf<Kernel>::Bits;
+
 public:
     // scratch: packScratch bytes for packing, apart from the scanner's own
     // state, so that no store there could be taken to change it.
@@ -113,13 +125,13 @@ public:
                 pack(bytes, digits, kept);
             }
         }
-        const ValueMasks m = ValueMasks::of(digits, kept, pending);
+        const ValueMasks m = ValueMasks::of<Bits>(digits, kept, pending);
         // After the open group's running value, parked at values[count] by
         // the last window, if this window's first byte ends it.
         count += m.closesPending;
         Kernel::storeValues(bytes, before, m.tens, m.hundreds, m.take, values + count);
         pending = m.pending;
-        return count + m.finished();
+        return count + m.template finished<Bits>();
     }
 
     // The same, compiled as a function of its own.
@@ -132,7 +144,7 @@ private:
     // The window's kept bytes packed together, and their masks; returns
     // how many there are.
     unsigned pack(typename Kernel::Bytes& bytes, std::uint64_t& digits, std::uint64_t& kept) {
-        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
+        const auto size = static_cast<unsigned>(Bits::count(kept));
         const typename Kernel::Bytes packed = Kernel::pack(bytes, kept, scratch);
         digits = Kernel::packedDigits(packed, digits, kept);
         bytes = packed;
@@ -146,11 +158,11 @@ private:
     // closed copy, which may not have reached memory: the kept bytes are the
     // same bytes in the same order.
     static std::uint16_t lastTwoKept(const char* window, std::uint64_t kept, std::uint16_t before) {
-        const int last = 63 - __builtin_clzll(kept);
+        const int last = 63 - Bits::leadingZeros(kept);
         const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
         const unsigned lastByte = static_cast<unsigned char>(window[last] - '0');
         const unsigned secondLast =
-            static_cast<unsigned char>(window[63 - __builtin_clzll(others | 1u)] - '0');
+            static_cast<unsigned char>(window[63 - Bits::leadingZeros(others | 1u)] - '0');
         return static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | lastByte << 8u);
     }
 

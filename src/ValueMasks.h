@@ -4,6 +4,14 @@
 #include <cassert>
 #include <cstdint>
 
+// The bit counts the mask arithmetic needs, as the compiler's builtins give
+// them. On most CPUs each is an instruction; a kernel for one where the
+// compiler would call its library instead supplies its own (BlockScanner.h).
+struct BuiltinBits {
+    static int count(std::uint64_t x) { return __builtin_popcountll(x); }
+    static int leadingZeros(std::uint64_t x) { return __builtin_clzll(x); } // x is not 0
+};
+
 // Where the values of one window end, found with 64-bit mask arithmetic.
 //
 // The block scanners drop every byte the bytewise scanner ignores, so a
@@ -58,6 +66,7 @@ struct ValueMasks {
     // digits: where the window holds a digit; kept: where it holds a digit
     // or a terminator (for a packed stream of n bytes, bits 0 to n - 1), not
     // 0; pending: digits of the group the last window left open, 0 to 2.
+    template <class Bits = BuiltinBits>
     static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
         assert(kept != 0 && pending <= 2);
         // Bits 0, 3, 6, ..., 63, and the same shifted up one and two places.
@@ -89,7 +98,7 @@ struct ValueMasks {
         // A run's last digit is followed by a terminator or by the end of
         // what the window holds; only the last byte kept can be the latter.
         m.take = thirds | (open & ~(digits >> 1));
-        const unsigned lastKept = 63u - static_cast<unsigned>(__builtin_clzll(kept));
+        const unsigned lastKept = 63u - static_cast<unsigned>(Bits::leadingZeros(kept));
         const std::uint64_t unfinished = (open >> lastKept) & 1u;
         m.pending = static_cast<unsigned>(unfinished + (unfinished & (m.tens >> lastKept)));
         m.closesPending = static_cast<unsigned>(carried & ((kept & ~digits & (0 - kept)) != 0 ? 1u : 0u));
@@ -141,9 +150,9 @@ struct ValueMasks {
     }
 
     // The finished values in take: all but the running value of a group
-    // left open. (Where popcount is slow, count them while taking them.)
-    unsigned finished() const {
-        return static_cast<unsigned>(__builtin_popcountll(take)) - (pending != 0 ? 1u : 0u);
+    // left open.
+    template <class Bits = BuiltinBits> unsigned finished() const {
+        return static_cast<unsigned>(Bits::count(take)) - (pending != 0 ? 1u : 0u);
     }
 };
 
