@@ -145,8 +145,8 @@ struct PortableKernel {
             storeLittle(b.at + 8 + 8 * k, y & ~((notDigit >> 7) * 0xFFu));
             const std::uint64_t notTerminator =
                 ((low ^ ((',' ^ '0') * ones)) + 0x7F * ones) & ((low ^ ((']' ^ '0') * ones)) + 0x7F * ones);
-            notDigits |= notDigit >> (7 - k);
-            notKept |= (notDigit & (notTerminator | y)) >> (7 - k);
+            notDigits = (notDigits >> 1) | notDigit;
+            notKept = (notKept >> 1) | (notDigit & (notTerminator | y));
         }
         storeLittle(b.at + 8 + blockscan::windowSize, 0);
         b.digits = ~transposed(notDigits);
