@@ -23,6 +23,69 @@ std::uint32_t loadLittle32(const void* p) {
     return word;
 }
 
+// Bit counts without the library calls GCC makes for them where the CPU has
+// no instruction: RV64GC without Zbb counts no zeros (libgcc's __ctzdi2 and
+// __clzdi2 are a table and a loop), 32-bit ARM no trailing zeros of 64 bits,
+// and only some CPUs count set bits. There the exponent of a double gives
+// the place of a single bit, and a multiply adds up the bytes' counts.
+#if defined(__riscv) && !defined(__riscv_zbb) && defined(__riscv_flen) && __riscv_flen >= 64
+constexpr bool countsZeros = false;
+#else
+constexpr bool countsZeros = true;
+#endif
+#if defined(__POPCNT__) || defined(__aarch64__) || defined(__riscv_zbb)
+constexpr bool countsBits = true;
+#else
+constexpr bool countsBits = false;
+#endif
+
+// The place of the only bit of x set, as a double holds it exactly.
+int placeOfBit(std::uint64_t x) {
+    const double d = static_cast<double>(x);
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    return static_cast<int>(bits >> 52) - 1023;
+}
+
+// x is not 0
+template <class Mask> int trailingZeros(Mask x) {
+    if constexpr (!countsZeros) {
+        return placeOfBit(x & (0 - x));
+    } else if constexpr (sizeof x > 4) {
+        return __builtin_ctzll(x);
+    } else {
+        return __builtin_ctz(x);
+    }
+}
+
+struct PortableBits {
+    static int count(std::uint64_t x) {
+        if constexpr (countsBits) {
+            return __builtin_popcountll(x);
+        }
+        x -= (x >> 1) & 0x5555555555555555u;
+        x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+        if constexpr (sizeof(void*) < 8) {
+            // No 64-bit multiply on a 32-bit core: the halves' byte counts
+            // summed, then added up by a 32-bit one.
+            const auto sum = static_cast<std::uint32_t>(x) + static_cast<std::uint32_t>(x >> 32);
+            return static_cast<int>((sum * 0x01010101u) >> 24);
+        }
+        return static_cast<int>((x * ones) >> 56);
+    }
+
+    // x is not 0. The highest bit of x alone keeps no bit set right below
+    // another, so a double rounds it to the same power of two.
+    static int leadingZeros(std::uint64_t x) {
+        if constexpr (!countsZeros) {
+            return 63 - placeOfBit(x & ~(x >> 1));
+        } else {
+            return __builtin_clzll(x);
+        }
+    }
+};
+
 // The 8 by 8 bit matrix whose row j is byte j of x, transposed: bit 8k + j
 // of the result is bit 8j + k of x. Three exchanges of blocks, no multiply,
 // which 32-bit cores without a 64-bit multiplier would pay for.
@@ -108,6 +171,7 @@ constexpr GroupWeights groupWeights = GroupWeights::make();
 struct PortableKernel {
     static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = false;
+    using Bits = PortableBits;
 
     // The window at at + 8, 8-byte aligned, the two bytes before it at 6
     // and 7, and room for the 4-byte reads of the last values.
@@ -209,16 +273,31 @@ struct PortableKernel {
         // both if byte 0 has hundreds); otherwise they are 0.
         b.at[6] = static_cast<std::uint8_t>(before & (0u - static_cast<unsigned>(hundreds & 1u)));
         b.at[7] = static_cast<std::uint8_t>((before >> 8) & (0u - static_cast<unsigned>(tens & 1u)));
-        const std::uint8_t* const group = b.at + 6; // bytes i - 2 to i at group + i
         // 64 + i - (where the group before ended) is i + back. Only take
         // carries from one value to the next, so that values wait for no
         // more than clearing a bit.
         std::size_t back = 64 + 3;
+        if constexpr (sizeof(void*) < 8) {
+            // In halves, whose trailing zeros a 32-bit core counts.
+            out = takeValues(b.at + 6, static_cast<std::uint32_t>(take), back, out);
+            back += 32;
+            takeValues(b.at + 6 + 32, static_cast<std::uint32_t>(take >> 32), back, out);
+        } else {
+            takeValues(b.at + 6, take, back, out);
+        }
+    }
+
+    // The values that take marks, bit i read from group + i (bytes i - 2 to
+    // i); back as above, for bits counted from group.
+    template <class Mask>
+    static std::uint8_t* takeValues(const std::uint8_t* group, Mask take, std::size_t& back,
+                                    std::uint8_t* out) {
         for (; take != 0; take &= take - 1) {
-            const auto i = static_cast<std::size_t>(__builtin_ctzll(take));
+            const auto i = static_cast<std::size_t>(trailingZeros(take));
             *out++ = static_cast<std::uint8_t>((loadLittle32(group + i) * groupWeights.by[i + back]) >> 16);
             back = 64 - i;
         }
+        return out;
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
