@@ -38,6 +38,9 @@
 //   reduce(values, groups, out)
 //                         averages groups * 24 values into groups * 3 output
 //                         bytes, reading up to reduceSlack bytes past them
+//   packsInPlace (optional)
+//                         true where pack(bytes, mask, scratch) packs bytes
+//                         itself, returning nothing
 //   Bits (optional)       count(x) and leadingZeros(x) as BuiltinBits
 //                         (ValueMasks.h), where the CPU has no instruction
 //                         for them
@@ -58,6 +61,13 @@ template <class Kernel, class = void> struct BitsOf { using Bits = BuiltinBits; 
 template <class Kernel> struct BitsOf<Kernel, std::void_t<typename Kernel::Bits>> {
     using Bits = typename Kernel::Bits;
 };
+
+// Whether the kernel packs the window where its bytes are: where they are
+// in memory, copying a packed window back would only slow it.
+template <class Kernel, class = void> struct PacksInPlace : std::false_type {};
+template <class Kernel>
+struct PacksInPlace<Kernel, std::void_t<decltype(Kernel::packsInPlace)>>
+    : std::bool_constant<Kernel::packsInPlace> {};
 
 constexpr std::size_t windowSize = 64;
 constexpr std::size_t blockSize = 4096;
@@ -145,9 +155,14 @@ private:
     // how many there are.
     unsigned pack(typename Kernel::Bytes& bytes, std::uint64_t& digits, std::uint64_t& kept) {
         const auto size = static_cast<unsigned>(Bits::count(kept));
-        const typename Kernel::Bytes packed = Kernel::pack(bytes, kept, scratch);
-        digits = Kernel::packedDigits(packed, digits, kept);
-        bytes = packed;
+        if constexpr (PacksInPlace<Kernel>::value) {
+            Kernel::pack(bytes, kept, scratch);
+            digits = Kernel::packedDigits(bytes, digits, kept);
+        } else {
+            const typename Kernel::Bytes packed = Kernel::pack(bytes, kept, scratch);
+            digits = Kernel::packedDigits(packed, digits, kept);
+            bytes = packed;
+        }
         kept = ~std::uint64_t{0} >> (64 - size);
         return size;
     }
