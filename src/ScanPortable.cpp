@@ -171,6 +171,7 @@ constexpr GroupWeights groupWeights = GroupWeights::make();
 struct PortableKernel {
     static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = false;
+    static constexpr bool packsInPlace = true;
     using Bits = PortableBits;
 
     // The window at at + 8, 8-byte aligned, the two bytes before it at 6
@@ -242,7 +243,7 @@ struct PortableKernel {
     // in place: no store reaches past the word just read. The bytes no
     // digit are marked in their high bit on the way, so that the packed
     // digits come out with them.
-    static Bytes& pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
+    static void pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
         const std::uint64_t digitPlaces = transposed(b.digits);
         unsigned size = 0;
         std::uint64_t others = 0;
@@ -259,7 +260,6 @@ struct PortableKernel {
         }
         storeLittle(b.at + 8 + size, 0);
         b.digits = ~others & (~std::uint64_t{0} >> (64 - size));
-        return b;
     }
 
     static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t /*kept*/) {
