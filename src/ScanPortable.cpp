@@ -142,6 +142,28 @@ struct PackSteps {
 
 constexpr PackSteps packSteps = PackSteps::make();
 
+// Each 8-bit mask as 8 bytes, 0xFF where its bit is set: one load, where
+// spreading the bits of a word costs a transpose and four operations.
+struct ByteMasks {
+    std::uint64_t of[256];
+
+    static constexpr ByteMasks make() {
+        ByteMasks masks{};
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            for (unsigned bit = 0; bit < 8; ++bit) {
+                if (((mask >> bit) & 1u) != 0) {
+                    masks.of[mask] |= std::uint64_t{0xFF} << (8 * bit);
+                }
+            }
+        }
+        return masks;
+    }
+};
+
+constexpr ByteMasks byteMasks = ByteMasks::make();
+
+std::uint64_t bytesOf(std::uint64_t mask, unsigned k) { return byteMasks.of[(mask >> (8 * k)) & 0xFFu]; }
+
 // The running value of a group ending at byte i, from the three bytes up to
 // it, by how far back the group before ended (d): a group is at most the d
 // bytes after that one's last digit, and bytes in it that are no digit are
@@ -227,39 +249,38 @@ struct PortableKernel {
     // place, each word read before it is written, so that the window is
     // not copied.
     static Bytes& pullDown(Bytes& b, std::uint64_t mask) {
-        const std::uint64_t pulled = transposed(mask | (mask << 1));
+        const std::uint64_t pulled = mask | (mask << 1);
         std::uint64_t next = word(b, 0);
 #pragma GCC unroll 8
         for (unsigned k = 0; k < 8; ++k) {
             const std::uint64_t w = next;
             next = word(b, k + 1);
-            const std::uint64_t select = ((pulled >> k) & ones) * 0xFFu;
+            const std::uint64_t select = bytesOf(pulled, k);
             storeLittle(b.at + 8 + 8 * k, w ^ ((w ^ ((w >> 8) | (next << 56))) & select));
         }
         return b;
     }
 
     // Each word packed by its 8 kept bits and stored where the last ended,
-    // in place: no store reaches past the word just read. The bytes no
-    // digit are marked in their high bit on the way, so that the packed
-    // digits come out with them.
+    // in place: no store reaches past the word just read. The digits are
+    // marked in their high bit on the way, so that the packed digits come
+    // out with them.
     static void pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
-        const std::uint64_t digitPlaces = transposed(b.digits);
         unsigned size = 0;
-        std::uint64_t others = 0;
+        std::uint64_t digits = 0;
 #pragma GCC unroll 8
         for (unsigned k = 0; k < 8; ++k) {
             const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
-            std::uint64_t w = word(b, k) | ((~(digitPlaces >> k) & ones) << 7);
+            std::uint64_t w = word(b, k) | (bytesOf(b.digits, k) & highBits);
             w = (w & packSteps.stay[0][m]) | ((w & packSteps.move[0][m]) >> 8);
             w = (w & packSteps.stay[1][m]) | ((w & packSteps.move[1][m]) >> 16);
             w = (w & packSteps.stay[2][m]) | ((w & packSteps.move[2][m]) >> 32);
-            others |= (((w >> 7) & ones) * 0x0102040810204080u >> 56) << size;
+            digits |= (((w >> 7) & ones) * 0x0102040810204080u >> 56) << size;
             storeLittle(b.at + 8 + size, w & ~highBits);
             size += packSteps.count[m];
         }
         storeLittle(b.at + 8 + size, 0);
-        b.digits = ~others & (~std::uint64_t{0} >> (64 - size));
+        b.digits = digits;
     }
 
     static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t /*kept*/) {
