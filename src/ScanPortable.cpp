@@ -39,6 +39,16 @@ constexpr bool countsBits = true;
 constexpr bool countsBits = false;
 #endif
 
+// Whether a word loads from any address in one instruction. Elsewhere (as
+// RISC-V cores fault or trap on a misaligned load) GCC loads a misaligned
+// word a byte at a time, so the kernel reads aligned words only.
+#if defined(__x86_64__) || defined(__i386__) || defined(__aarch64__) || defined(__ARM_FEATURE_UNALIGNED) ||  \
+    defined(__powerpc64__) || defined(__s390x__)
+constexpr bool loadsUnaligned = true;
+#else
+constexpr bool loadsUnaligned = false;
+#endif
+
 // The place of the only bit of x set, as a double holds it exactly.
 int placeOfBit(std::uint64_t x) {
     const double d = static_cast<double>(x);
@@ -210,15 +220,16 @@ struct PortableKernel {
     // The high bit of each byte marks what it is not, and the eight words'
     // high bits are gathered into one and transposed into a mask.
     static Bytes load(const char* window) {
-        // Aligned words only: cores that fault or trap on misaligned loads
-        // would otherwise get each word a byte at a time.
         alignas(8) char copy[blockscan::windowSize];
         const char* source = window;
-        if (reinterpret_cast<std::uintptr_t>(window) % 8 != 0) {
-            std::memcpy(copy, window, sizeof copy);
-            source = copy;
+        if constexpr (!loadsUnaligned) {
+            // Seldom: the read buffer and the padded last window are aligned.
+            if (reinterpret_cast<std::uintptr_t>(window) % 8 != 0) {
+                std::memcpy(copy, window, sizeof copy);
+                source = copy;
+            }
+            source = static_cast<const char*>(__builtin_assume_aligned(source, 8));
         }
-        source = static_cast<const char*>(__builtin_assume_aligned(source, 8));
         Bytes b;
         std::uint64_t notDigits = 0;
         std::uint64_t notKept = 0;
@@ -256,7 +267,9 @@ struct PortableKernel {
             const std::uint64_t w = next;
             next = word(b, k + 1);
             const std::uint64_t select = bytesOf(pulled, k);
-            storeLittle(b.at + 8 + 8 * k, w ^ ((w ^ ((w >> 8) | (next << 56))) & select));
+            const std::uint64_t after =
+                loadsUnaligned ? loadLittle(b.at + 9 + 8 * k) : (w >> 8) | (next << 56);
+            storeLittle(b.at + 8 + 8 * k, w ^ ((w ^ after) & select));
         }
         return b;
     }
@@ -308,6 +321,17 @@ struct PortableKernel {
         }
     }
 
+    // Bytes i - 2 to i in the low three bytes, as a misaligned load gives
+    // them, or from three loads of a byte.
+    static std::uint32_t groupAt(const std::uint8_t* group) {
+        if constexpr (loadsUnaligned) {
+            return loadLittle32(group);
+        } else {
+            return group[0] | static_cast<std::uint32_t>(group[1]) << 8 |
+                   static_cast<std::uint32_t>(group[2]) << 16;
+        }
+    }
+
     // The values that take marks, bit i read from group + i (bytes i - 2 to
     // i); back as above, for bits counted from group.
     template <class Mask>
@@ -315,7 +339,7 @@ struct PortableKernel {
                                     std::uint8_t* out) {
         for (; take != 0; take &= take - 1) {
             const auto i = static_cast<std::size_t>(trailingZeros(take));
-            *out++ = static_cast<std::uint8_t>((loadLittle32(group + i) * groupWeights.by[i + back]) >> 16);
+            *out++ = static_cast<std::uint8_t>((groupAt(group + i) * groupWeights.by[i + back]) >> 16);
             back = 64 - i;
         }
         return out;
