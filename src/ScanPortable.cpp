@@ -115,8 +115,13 @@ std::uint64_t transposed(std::uint64_t x) {
 // is still to move, so each step is a select of two masks per 8-bit mask
 // of kept bytes, looked up instead of worked out.
 struct PackSteps {
-    std::uint64_t stay[3][256];
-    std::uint64_t move[3][256];
+    // For each mask the three steps' bytes that stay and that move, side
+    // by side, so that one address reaches all six (cores without an
+    // indexed load add up each address).
+    struct Steps {
+        std::uint64_t stay0, move0, stay1, move1, stay2, move2;
+    };
+    Steps of[256];
     std::uint8_t count[256];
 
     static constexpr PackSteps make() {
@@ -131,6 +136,8 @@ struct PackSteps {
                 drops += ((mask >> byte) & 1u) ^ 1u;
             }
             steps.count[mask] = static_cast<std::uint8_t>(8 - drops);
+            std::uint64_t stay[3] = {};
+            std::uint64_t move[3] = {};
             for (unsigned step = 0; step < 3; ++step) {
                 for (unsigned byte = 0; byte < 8; ++byte) {
                     if (((mask >> byte) & 1u) == 0) {
@@ -138,13 +145,14 @@ struct PackSteps {
                     }
                     const std::uint64_t place = std::uint64_t{0xFF} << (8 * at[byte]);
                     if (((dropped[byte] >> step) & 1u) != 0) {
-                        steps.move[step][mask] |= place;
+                        move[step] |= place;
                         at[byte] -= 1u << step;
                     } else {
-                        steps.stay[step][mask] |= place;
+                        stay[step] |= place;
                     }
                 }
             }
+            steps.of[mask] = {stay[0], move[0], stay[1], move[1], stay[2], move[2]};
         }
         return steps;
     }
@@ -285,9 +293,10 @@ struct PortableKernel {
         for (unsigned k = 0; k < 8; ++k) {
             const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
             std::uint64_t w = word(b, k) | (bytesOf(b.digits, k) & highBits);
-            w = (w & packSteps.stay[0][m]) | ((w & packSteps.move[0][m]) >> 8);
-            w = (w & packSteps.stay[1][m]) | ((w & packSteps.move[1][m]) >> 16);
-            w = (w & packSteps.stay[2][m]) | ((w & packSteps.move[2][m]) >> 32);
+            const PackSteps::Steps& step = packSteps.of[m];
+            w = (w & step.stay0) | ((w & step.move0) >> 8);
+            w = (w & step.stay1) | ((w & step.move1) >> 16);
+            w = (w & step.stay2) | ((w & step.move2) >> 32);
             digits |= (((w >> 7) & ones) * 0x0102040810204080u >> 56) << size;
             storeLittle(b.at + 8 + size, w & ~highBits);
             size += packSteps.count[m];
