@@ -58,13 +58,13 @@ int placeOfBit(std::uint64_t x) {
 }
 
 // x is not 0
-template <class Mask> int trailingZeros(Mask x) {
+template <class Mask> unsigned trailingZeros(Mask x) {
     if constexpr (!countsZeros) {
-        return placeOfBit(x & (0 - x));
+        return static_cast<unsigned>(placeOfBit(x & (0 - x)));
     } else if constexpr (sizeof x > 4) {
-        return __builtin_ctzll(x);
+        return static_cast<unsigned>(__builtin_ctzll(x));
     } else {
-        return __builtin_ctz(x);
+        return static_cast<unsigned>(__builtin_ctz(x));
     }
 }
 
@@ -346,6 +346,23 @@ struct PortableKernel {
     template <class Mask>
     static std::uint8_t* takeValues(const std::uint8_t* group, Mask take, std::size_t& back,
                                     std::uint8_t* out) {
+        if constexpr (sizeof take == 8) {
+            // Two a turn, the loop's work shared: after the last value a
+            // second is read at bit 63, and written where a store may spill
+            // over (storeSlack).
+            constexpr Mask top = Mask{1} << 63;
+            while (take != 0) {
+                const auto i = static_cast<std::size_t>(trailingZeros(take));
+                take &= take - 1;
+                const auto j = static_cast<std::size_t>(trailingZeros(take | top));
+                out[0] = static_cast<std::uint8_t>((groupAt(group + i) * groupWeights.by[i + back]) >> 16);
+                out[1] = static_cast<std::uint8_t>((groupAt(group + j) * groupWeights.by[j + 64 - i]) >> 16);
+                back = 64 - j;
+                take &= take - 1;
+                out += 2;
+            }
+            return out;
+        }
         for (; take != 0; take &= take - 1) {
             const auto i = static_cast<std::size_t>(trailingZeros(take));
             *out++ = static_cast<std::uint8_t>((groupAt(group + i) * groupWeights.by[i + back]) >> 16);
