@@ -2,10 +2,21 @@
 #include "ReduceGroups.h"
 #include "ScanKernels.h"
 
+#include <type_traits>
+
 namespace {
 
 constexpr std::uint64_t ones = 0x0101010101010101u;
-constexpr std::uint64_t highBits = 0x8080808080808080u;
+
+// The kernel works on the words the core has: 32 bits on a 32-bit core,
+// where 64-bit words would take two registers and two operations each and
+// their constants, which ARM cannot give as immediates, more still.
+using Word = std::conditional_t<(sizeof(void*) < 8), std::uint32_t, std::uint64_t>;
+constexpr unsigned wordBytes = sizeof(Word);
+constexpr unsigned windowWords = blockscan::windowSize / wordBytes;
+
+// byte in every byte of a word
+constexpr Word repeat(unsigned byte) { return static_cast<Word>(~Word{0} / 0xFFu * byte); }
 
 void storeLittle(void* p, std::uint64_t word) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -21,6 +32,39 @@ std::uint32_t loadLittle32(const void* p) {
     word = __builtin_bswap32(word);
 #endif
     return word;
+}
+
+Word loadWord(const void* p) {
+    if constexpr (wordBytes == 8) {
+        return loadLittle(p);
+    } else {
+        return loadLittle32(p);
+    }
+}
+
+void storeWord(void* p, Word word) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    if constexpr (wordBytes == 8) {
+        word = __builtin_bswap64(word);
+    } else {
+        word = __builtin_bswap32(word);
+    }
+#endif
+    std::memcpy(p, &word, wordBytes);
+}
+
+// The high bit of each byte of w as a bit each, byte j's as bit j: the
+// multiply moves byte j's to bit 7 * wordBytes + j, and no two partial
+// products land on the same bit.
+unsigned highBitsOf(Word w) {
+    constexpr Word gather = [] {
+        Word m = 0;
+        for (unsigned j = 0; j < wordBytes; ++j) {
+            m |= Word{1} << (7 * (wordBytes - j));
+        }
+        return m;
+    }();
+    return static_cast<unsigned>((((w >> 7) & repeat(1)) * gather) >> (7 * wordBytes));
 }
 
 // Bit counts without the library calls GCC makes for them where the CPU has
@@ -109,68 +153,66 @@ std::uint64_t transposed(std::uint64_t x) {
     return x;
 }
 
-// Packing 8 bytes to the front of a word in three steps: each kept byte
-// moves down by the count of dropped bytes below it, first by the count's
-// bit 0 (one byte), then bit 1, then bit 2. No byte lands on another that
-// is still to move, so each step is a select of two masks per 8-bit mask
-// of kept bytes, looked up instead of worked out.
+// Packing a word's bytes to its front in steps: each kept byte moves down
+// by the count of dropped bytes below it, first by the count's bit 0 (one
+// byte), then bit 1, then (in 8-byte words) bit 2. No byte lands on another
+// that is still to move, so each step is a select of two masks per mask of
+// kept bytes, looked up instead of worked out.
 struct PackSteps {
-    // For each mask the three steps' bytes that stay and that move, side
-    // by side, so that one address reaches all six (cores without an
+    static constexpr unsigned steps = wordBytes == 8 ? 3 : 2;
+    static constexpr unsigned masks = 1u << wordBytes;
+
+    // For each mask each step's bytes that stay and that move, side by
+    // side, so that one address reaches all of them (cores without an
     // indexed load add up each address).
     struct Steps {
-        std::uint64_t stay0, move0, stay1, move1, stay2, move2;
+        Word stayMove[steps][2];
     };
-    Steps of[256];
-    std::uint8_t count[256];
+    Steps of[masks];
+    std::uint8_t count[masks];
 
     static constexpr PackSteps make() {
-        PackSteps steps{};
-        for (unsigned mask = 0; mask < 256; ++mask) {
-            unsigned at[8] = {};
-            unsigned dropped[8] = {};
+        PackSteps table{};
+        for (unsigned mask = 0; mask < masks; ++mask) {
+            unsigned at[wordBytes] = {};
+            unsigned dropped[wordBytes] = {};
             unsigned drops = 0;
-            for (unsigned byte = 0; byte < 8; ++byte) {
+            for (unsigned byte = 0; byte < wordBytes; ++byte) {
                 at[byte] = byte;
                 dropped[byte] = drops;
                 drops += ((mask >> byte) & 1u) ^ 1u;
             }
-            steps.count[mask] = static_cast<std::uint8_t>(8 - drops);
-            std::uint64_t stay[3] = {};
-            std::uint64_t move[3] = {};
-            for (unsigned step = 0; step < 3; ++step) {
-                for (unsigned byte = 0; byte < 8; ++byte) {
+            table.count[mask] = static_cast<std::uint8_t>(wordBytes - drops);
+            for (unsigned step = 0; step < steps; ++step) {
+                for (unsigned byte = 0; byte < wordBytes; ++byte) {
                     if (((mask >> byte) & 1u) == 0) {
                         continue;
                     }
-                    const std::uint64_t place = std::uint64_t{0xFF} << (8 * at[byte]);
-                    if (((dropped[byte] >> step) & 1u) != 0) {
-                        move[step] |= place;
-                        at[byte] -= 1u << step;
-                    } else {
-                        stay[step] |= place;
-                    }
+                    const Word place = static_cast<Word>(Word{0xFF} << (8 * at[byte]));
+                    const unsigned moves = (dropped[byte] >> step) & 1u;
+                    table.of[mask].stayMove[step][moves] |= place;
+                    at[byte] -= moves << step;
                 }
             }
-            steps.of[mask] = {stay[0], move[0], stay[1], move[1], stay[2], move[2]};
         }
-        return steps;
+        return table;
     }
 };
 
 constexpr PackSteps packSteps = PackSteps::make();
 
-// Each 8-bit mask as 8 bytes, 0xFF where its bit is set: one load, where
-// spreading the bits of a word costs a transpose and four operations.
+// Each mask of a word's bytes as the word, 0xFF where its bit is set: one
+// load, where spreading the bits of a word costs a transpose and four
+// operations.
 struct ByteMasks {
-    std::uint64_t of[256];
+    Word of[1u << wordBytes];
 
     static constexpr ByteMasks make() {
         ByteMasks masks{};
-        for (unsigned mask = 0; mask < 256; ++mask) {
-            for (unsigned bit = 0; bit < 8; ++bit) {
+        for (unsigned mask = 0; mask < (1u << wordBytes); ++mask) {
+            for (unsigned bit = 0; bit < wordBytes; ++bit) {
                 if (((mask >> bit) & 1u) != 0) {
-                    masks.of[mask] |= std::uint64_t{0xFF} << (8 * bit);
+                    masks.of[mask] |= static_cast<Word>(Word{0xFF} << (8 * bit));
                 }
             }
         }
@@ -180,7 +222,10 @@ struct ByteMasks {
 
 constexpr ByteMasks byteMasks = ByteMasks::make();
 
-std::uint64_t bytesOf(std::uint64_t mask, unsigned k) { return byteMasks.of[(mask >> (8 * k)) & 0xFFu]; }
+// The bits of mask for word k of a window, as bytes.
+Word bytesOf(std::uint64_t mask, unsigned k) {
+    return byteMasks.of[(mask >> (wordBytes * k)) & ((1u << wordBytes) - 1)];
+}
 
 // The running value of a group ending at byte i, from the three bytes up to
 // it, by how far back the group before ended (d): a group is at most the d
@@ -204,7 +249,7 @@ struct GroupWeights {
 constexpr GroupWeights groupWeights = GroupWeights::make();
 
 // The block scanner's kernel in plain C++, for every CPU without one of its
-// own, eight bytes at a time in 64-bit words (SWAR). The window is kept as
+// own, a word of bytes at a time (SWAR). The window is kept as
 // the digits' values with every other byte 0, which lets a value be read
 // from the three bytes up to its last digit: only the bytes of the group
 // before it need leaving out, and how far back that ended says how many.
@@ -222,7 +267,7 @@ struct PortableKernel {
         std::uint64_t kept;
     };
 
-    static std::uint64_t word(const Bytes& b, unsigned k) { return loadLittle(b.at + 8 + 8 * k); }
+    static Word word(const Bytes& b, unsigned k) { return loadWord(b.at + 8 + wordBytes * k); }
 
     // Digits are the bytes 0 to 9 xor '0'; ',' and ']' are 0x1C and 0x6D.
     // The high bit of each byte marks what it is not, and the eight words'
@@ -239,25 +284,41 @@ struct PortableKernel {
             source = static_cast<const char*>(__builtin_assume_aligned(source, 8));
         }
         Bytes b;
-        std::uint64_t notDigits = 0;
-        std::uint64_t notKept = 0;
-        // Not unrolled further: x86-64 has too few registers for more words
-        // at once and spilled them.
+        // Word k's high bits shifted in to bit 0 of lane k % lanes: each
+        // lane's byte j bit p for window byte 8p + wordBytes * lane + j, as
+        // the mask's 8 by 8 bits transposed.
+        constexpr unsigned lanes = 8 / wordBytes;
+        Word notDigits[lanes] = {};
+        Word notKept[lanes] = {};
+        // Two words a turn: x86-64 has too few registers for more at once
+        // and spilled them.
+#pragma GCC unroll 2 / lanes
+        for (unsigned k = 0; k < windowWords; k += lanes) {
 #pragma GCC unroll 2
-        for (unsigned k = 0; k < 8; ++k) {
-            const std::uint64_t y = loadLittle(source + 8 * k) ^ ('0' * ones);
-            const std::uint64_t low = y & ~highBits;
-            const std::uint64_t notDigit = ((low + (0x7Fu - 9u) * ones) | y) & highBits;
-            storeLittle(b.at + 8 + 8 * k, y & ~((notDigit >> 7) * 0xFFu));
-            const std::uint64_t notTerminator =
-                ((low ^ ((',' ^ '0') * ones)) + 0x7F * ones) & ((low ^ ((']' ^ '0') * ones)) + 0x7F * ones);
-            notDigits = (notDigits >> 1) | notDigit;
-            notKept = (notKept >> 1) | (notDigit & (notTerminator | y));
+            for (unsigned lane = 0; lane < lanes; ++lane) {
+                const Word y = loadWord(source + wordBytes * (k + lane)) ^ repeat('0');
+                const Word low = y & repeat(0x7F);
+                const Word notDigit = ((low + repeat(0x7F - 9)) | y) & repeat(0x80);
+                storeWord(b.at + 8 + wordBytes * (k + lane), y & ~((notDigit >> 7) * 0xFFu));
+                const Word notTerminator =
+                    ((low ^ repeat(',' ^ '0')) + repeat(0x7F)) & ((low ^ repeat(']' ^ '0')) + repeat(0x7F));
+                notDigits[lane] = (notDigits[lane] >> 1) | notDigit;
+                notKept[lane] = (notKept[lane] >> 1) | (notDigit & (notTerminator | y));
+            }
         }
         storeLittle(b.at + 8 + blockscan::windowSize, 0);
-        b.digits = ~transposed(notDigits);
-        b.kept = ~transposed(notKept);
+        b.digits = ~transposed(gathered(notDigits));
+        b.kept = ~transposed(gathered(notKept));
         return b;
+    }
+
+    // A window's 8 gathered bytes from its lanes.
+    static std::uint64_t gathered(const Word (&lanes)[8 / wordBytes]) {
+        if constexpr (wordBytes == 8) {
+            return lanes[0];
+        } else {
+            return lanes[0] | std::uint64_t{lanes[1]} << 32;
+        }
     }
 
     static std::uint64_t digits(const Bytes& b) { return b.digits; }
@@ -269,36 +330,37 @@ struct PortableKernel {
     // not copied.
     static Bytes& pullDown(Bytes& b, std::uint64_t mask) {
         const std::uint64_t pulled = mask | (mask << 1);
-        std::uint64_t next = word(b, 0);
-#pragma GCC unroll 8
-        for (unsigned k = 0; k < 8; ++k) {
-            const std::uint64_t w = next;
+        Word next = word(b, 0);
+#pragma GCC unroll 16
+        for (unsigned k = 0; k < windowWords; ++k) {
+            const Word w = next;
             next = word(b, k + 1);
-            const std::uint64_t select = bytesOf(pulled, k);
-            const std::uint64_t after =
-                loadsUnaligned ? loadLittle(b.at + 9 + 8 * k) : (w >> 8) | (next << 56);
-            storeLittle(b.at + 8 + 8 * k, w ^ ((w ^ after) & select));
+            const Word select = bytesOf(pulled, k);
+            const Word after = loadsUnaligned ? loadWord(b.at + 9 + wordBytes * k)
+                                              : (w >> 8) | (next << (8 * wordBytes - 8));
+            storeWord(b.at + 8 + wordBytes * k, w ^ ((w ^ after) & select));
         }
         return b;
     }
 
-    // Each word packed by its 8 kept bits and stored where the last ended,
-    // in place: no store reaches past the word just read. The digits are
+    // Each word packed by its kept bits and stored where the last ended, in
+    // place: no store reaches past the word just read. The digits are
     // marked in their high bit on the way, so that the packed digits come
     // out with them.
     static void pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
         unsigned size = 0;
         std::uint64_t digits = 0;
-#pragma GCC unroll 8
-        for (unsigned k = 0; k < 8; ++k) {
-            const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
-            std::uint64_t w = word(b, k) | (bytesOf(b.digits, k) & highBits);
-            const PackSteps::Steps& step = packSteps.of[m];
-            w = (w & step.stay0) | ((w & step.move0) >> 8);
-            w = (w & step.stay1) | ((w & step.move1) >> 16);
-            w = (w & step.stay2) | ((w & step.move2) >> 32);
-            digits |= (((w >> 7) & ones) * 0x0102040810204080u >> 56) << size;
-            storeLittle(b.at + 8 + size, w & ~highBits);
+#pragma GCC unroll 16
+        for (unsigned k = 0; k < windowWords; ++k) {
+            const auto m = static_cast<unsigned>(mask >> (wordBytes * k)) & (PackSteps::masks - 1);
+            Word w = word(b, k) | (bytesOf(b.digits, k) & repeat(0x80));
+            const PackSteps::Steps& row = packSteps.of[m];
+#pragma GCC unroll 3
+            for (unsigned step = 0; step < PackSteps::steps; ++step) {
+                w = (w & row.stayMove[step][0]) | ((w & row.stayMove[step][1]) >> (8u << step));
+            }
+            digits |= std::uint64_t{highBitsOf(w)} << size;
+            storeWord(b.at + 8 + size, w & ~repeat(0x80));
             size += packSteps.count[m];
         }
         storeLittle(b.at + 8 + size, 0);
