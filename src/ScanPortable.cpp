@@ -299,7 +299,9 @@ struct PortableKernel {
                 const Word y = loadWord(source + wordBytes * (k + lane)) ^ repeat('0');
                 const Word low = y & repeat(0x7F);
                 const Word notDigit = ((low + repeat(0x7F - 9)) | y) & repeat(0x80);
-                storeWord(b.at + 8 + wordBytes * (k + lane), y & ~((notDigit >> 7) * 0xFFu));
+                // (notDigit >> 7) + 0x7F: 0x80 where no digit, 0x7F where a
+                // digit, whose value it keeps, all else 0
+                storeWord(b.at + 8 + wordBytes * (k + lane), low & ((notDigit >> 7) + repeat(0x7F)));
                 const Word notTerminator =
                     ((low ^ repeat(',' ^ '0')) + repeat(0x7F)) & ((low ^ repeat(']' ^ '0')) + repeat(0x7F));
                 notDigits[lane] = (notDigits[lane] >> 1) | notDigit;
