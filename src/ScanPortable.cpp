@@ -16,7 +16,7 @@ constexpr unsigned wordBytes = sizeof(Word);
 constexpr unsigned windowWords = blockscan::windowSize / wordBytes;
 
 // byte in every byte of a word
-constexpr Word repeat(unsigned byte) { return static_cast<Word>(~Word{0} / 0xFFu * byte); }
+template <class W = Word> constexpr W repeat(unsigned byte) { return static_cast<W>(~W{0} / 0xFFu * byte); }
 
 void storeLittle(void* p, std::uint64_t word) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -25,7 +25,7 @@ void storeLittle(void* p, std::uint64_t word) {
     std::memcpy(p, &word, 8);
 }
 
-std::uint32_t loadLittle32(const void* p) {
+[[maybe_unused]] std::uint32_t loadLittle32(const void* p) {
     std::uint32_t word = 0;
     std::memcpy(&word, p, 4);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -54,17 +54,17 @@ void storeWord(void* p, Word word) {
 }
 
 // The high bit of each byte of w as a bit each, byte j's as bit j: the
-// multiply moves byte j's to bit 7 * wordBytes + j, and no two partial
+// multiply moves byte j's to bit 7 * sizeof w + j, and no two partial
 // products land on the same bit.
-unsigned highBitsOf(Word w) {
-    constexpr Word gather = [] {
-        Word m = 0;
-        for (unsigned j = 0; j < wordBytes; ++j) {
-            m |= Word{1} << (7 * (wordBytes - j));
+template <class W> unsigned highBitsOf(W w) {
+    constexpr W gather = [] {
+        W m = 0;
+        for (unsigned j = 0; j < sizeof(W); ++j) {
+            m |= W{1} << (7 * (sizeof(W) - j));
         }
         return m;
     }();
-    return static_cast<unsigned>((((w >> 7) & repeat(1)) * gather) >> (7 * wordBytes));
+    return static_cast<unsigned>((((w >> 7) & repeat<W>(1)) * gather) >> (7 * sizeof(W)));
 }
 
 // Bit counts without the library calls GCC makes for them where the CPU has
@@ -94,7 +94,7 @@ constexpr bool loadsUnaligned = false;
 #endif
 
 // The place of the only bit of x set, as a double holds it exactly.
-int placeOfBit(std::uint64_t x) {
+[[maybe_unused]] int placeOfBit(std::uint64_t x) {
     const double d = static_cast<double>(x);
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, sizeof bits);
@@ -153,44 +153,40 @@ std::uint64_t transposed(std::uint64_t x) {
     return x;
 }
 
-// Packing a word's bytes to its front in steps: each kept byte moves down
-// by the count of dropped bytes below it, first by the count's bit 0 (one
-// byte), then bit 1, then (in 8-byte words) bit 2. No byte lands on another
-// that is still to move, so each step is a select of two masks per mask of
-// kept bytes, looked up instead of worked out.
+// Packing 8 bytes to the front of a 64-bit word in three steps: each kept
+// byte moves down by the count of dropped bytes below it, first by the
+// count's bit 0 (one byte), then bit 1, then bit 2. No byte lands on another
+// that is still to move, so each step is a select of two masks per 8-bit
+// mask of kept bytes, looked up instead of worked out.
 struct PackSteps {
-    static constexpr unsigned steps = wordBytes == 8 ? 3 : 2;
-    static constexpr unsigned masks = 1u << wordBytes;
-
     // For each mask each step's bytes that stay and that move, side by
-    // side, so that one address reaches all of them (cores without an
-    // indexed load add up each address).
+    // side, so that one address reaches all six (cores without an indexed
+    // load add up each address).
     struct Steps {
-        Word stayMove[steps][2];
+        std::uint64_t stayMove[3][2];
     };
-    Steps of[masks];
-    std::uint8_t count[masks];
+    Steps of[256];
+    std::uint8_t count[256];
 
     static constexpr PackSteps make() {
         PackSteps table{};
-        for (unsigned mask = 0; mask < masks; ++mask) {
-            unsigned at[wordBytes] = {};
-            unsigned dropped[wordBytes] = {};
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            unsigned at[8] = {};
+            unsigned dropped[8] = {};
             unsigned drops = 0;
-            for (unsigned byte = 0; byte < wordBytes; ++byte) {
+            for (unsigned byte = 0; byte < 8; ++byte) {
                 at[byte] = byte;
                 dropped[byte] = drops;
                 drops += ((mask >> byte) & 1u) ^ 1u;
             }
-            table.count[mask] = static_cast<std::uint8_t>(wordBytes - drops);
-            for (unsigned step = 0; step < steps; ++step) {
-                for (unsigned byte = 0; byte < wordBytes; ++byte) {
+            table.count[mask] = static_cast<std::uint8_t>(8 - drops);
+            for (unsigned step = 0; step < 3; ++step) {
+                for (unsigned byte = 0; byte < 8; ++byte) {
                     if (((mask >> byte) & 1u) == 0) {
                         continue;
                     }
-                    const Word place = static_cast<Word>(Word{0xFF} << (8 * at[byte]));
                     const unsigned moves = (dropped[byte] >> step) & 1u;
-                    table.of[mask].stayMove[step][moves] |= place;
+                    table.of[mask].stayMove[step][moves] |= std::uint64_t{0xFF} << (8 * at[byte]);
                     at[byte] -= moves << step;
                 }
             }
@@ -204,15 +200,15 @@ constexpr PackSteps packSteps = PackSteps::make();
 // Each mask of a word's bytes as the word, 0xFF where its bit is set: one
 // load, where spreading the bits of a word costs a transpose and four
 // operations.
-struct ByteMasks {
-    Word of[1u << wordBytes];
+template <class W> struct ByteMasks {
+    W of[1u << sizeof(W)];
 
     static constexpr ByteMasks make() {
         ByteMasks masks{};
-        for (unsigned mask = 0; mask < (1u << wordBytes); ++mask) {
-            for (unsigned bit = 0; bit < wordBytes; ++bit) {
+        for (unsigned mask = 0; mask < (1u << sizeof(W)); ++mask) {
+            for (unsigned bit = 0; bit < sizeof(W); ++bit) {
                 if (((mask >> bit) & 1u) != 0) {
-                    masks.of[mask] |= static_cast<Word>(Word{0xFF} << (8 * bit));
+                    masks.of[mask] |= static_cast<W>(W{0xFF} << (8 * bit));
                 }
             }
         }
@@ -220,11 +216,11 @@ struct ByteMasks {
     }
 };
 
-constexpr ByteMasks byteMasks = ByteMasks::make();
+template <class W> constexpr ByteMasks<W> byteMasks = ByteMasks<W>::make();
 
 // The bits of mask for word k of a window, as bytes.
-Word bytesOf(std::uint64_t mask, unsigned k) {
-    return byteMasks.of[(mask >> (wordBytes * k)) & ((1u << wordBytes) - 1)];
+template <class W = Word> W bytesOf(std::uint64_t mask, unsigned k) {
+    return byteMasks<W>.of[(mask >> (sizeof(W) * k)) & ((1u << sizeof(W)) - 1)];
 }
 
 // The running value of a group ending at byte i, from the three bytes up to
@@ -345,28 +341,68 @@ struct PortableKernel {
         return b;
     }
 
-    // Each word packed by its kept bits and stored where the last ended, in
-    // place: no store reaches past the word just read. The digits are
+    static void pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
+        if constexpr (wordBytes == 8) {
+            packWords(b, mask);
+        } else {
+            packBytes(b, mask);
+        }
+    }
+
+    // Each word packed by its 8 kept bits and stored where the last ended,
+    // in place: no store reaches past the word just read. The digits are
     // marked in their high bit on the way, so that the packed digits come
     // out with them.
-    static void pack(Bytes& b, std::uint64_t mask, std::uint8_t* /*scratch*/) {
+    static void packWords(Bytes& b, std::uint64_t mask) {
         unsigned size = 0;
         std::uint64_t digits = 0;
-#pragma GCC unroll 16
-        for (unsigned k = 0; k < windowWords; ++k) {
-            const auto m = static_cast<unsigned>(mask >> (wordBytes * k)) & (PackSteps::masks - 1);
-            Word w = word(b, k) | (bytesOf(b.digits, k) & repeat(0x80));
+#pragma GCC unroll 8
+        for (unsigned k = 0; k < 8; ++k) {
+            const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
+            std::uint64_t w = loadLittle(b.at + 8 + 8 * k) |
+                              (bytesOf<std::uint64_t>(b.digits, k) & repeat<std::uint64_t>(0x80));
             const PackSteps::Steps& row = packSteps.of[m];
 #pragma GCC unroll 3
-            for (unsigned step = 0; step < PackSteps::steps; ++step) {
+            for (unsigned step = 0; step < 3; ++step) {
                 w = (w & row.stayMove[step][0]) | ((w & row.stayMove[step][1]) >> (8u << step));
             }
             digits |= std::uint64_t{highBitsOf(w)} << size;
-            storeWord(b.at + 8 + size, w & ~repeat(0x80));
+            storeLittle(b.at + 8 + size, w & ~repeat<std::uint64_t>(0x80));
             size += packSteps.count[m];
         }
         storeLittle(b.at + 8 + size, 0);
         b.digits = digits;
+    }
+
+    // A 32-bit core has the registers for neither steps on 8-byte words nor
+    // the 64-bit shifts that place their marks: there each byte is stored
+    // where the last kept one ended, as tr copies, the digits marked in
+    // their high bit before and gathered after as in load.
+    static void packBytes(Bytes& b, std::uint64_t mask) {
+#pragma GCC unroll 16
+        for (unsigned k = 0; k < windowWords; ++k) {
+            storeWord(b.at + 8 + wordBytes * k, word(b, k) | (bytesOf(b.digits, k) & repeat(0x80)));
+        }
+        std::uint8_t* end = b.at + 8;
+#pragma GCC unroll 64
+        for (unsigned i = 0; i < blockscan::windowSize; ++i) {
+            *end = b.at[8 + i];
+            end += (mask >> i) & 1u;
+        }
+        const auto size = static_cast<unsigned>(end - (b.at + 8));
+        storeLittle(end, 0);
+        constexpr unsigned lanes = 8 / wordBytes;
+        Word marks[lanes] = {};
+#pragma GCC unroll 1
+        for (unsigned k = 0; k < windowWords; k += lanes) {
+#pragma GCC unroll 2
+            for (unsigned lane = 0; lane < lanes; ++lane) {
+                const Word w = word(b, k + lane);
+                marks[lane] = (marks[lane] >> 1) | (w & repeat(0x80));
+                storeWord(b.at + 8 + wordBytes * (k + lane), w & ~repeat(0x80));
+            }
+        }
+        b.digits = transposed(gathered(marks)) & (~std::uint64_t{0} >> (64 - size));
     }
 
     static std::uint64_t packedDigits(const Bytes& packed, std::uint64_t /*digits*/, std::uint64_t /*kept*/) {
