@@ -129,8 +129,8 @@ struct PortableBits {
         return static_cast<int>((x * ones) >> 56);
     }
 
-    // x is not 0. The highest bit of x alone keeps no bit set right below
-    // another, so a double rounds it to the same power of two.
+    // x is not 0. x & ~(x >> 1) keeps the highest bit of x and no two bits
+    // side by side, so that a double rounds it to no higher power of two.
     static int leadingZeros(std::uint64_t x) {
         if constexpr (!countsZeros) {
             return 63 - placeOfBit(x & ~(x >> 1));
@@ -280,9 +280,10 @@ struct PortableKernel {
             source = static_cast<const char*>(__builtin_assume_aligned(source, 8));
         }
         Bytes b;
-        // Word k's high bits shifted in to bit 0 of lane k % lanes: each
-        // lane's byte j bit p for window byte 8p + wordBytes * lane + j, as
-        // the mask's 8 by 8 bits transposed.
+        // Each word's high bits or-ed into its lane, which moves down a bit
+        // for each word after: in the end bit p of a lane's byte j is that
+        // of window byte 8p + wordBytes * lane + j, the mask's 8 by 8 bits
+        // transposed.
         constexpr unsigned lanes = 8 / wordBytes;
         Word notDigits[lanes] = {};
         Word notKept[lanes] = {};
@@ -355,7 +356,7 @@ struct PortableKernel {
     // out with them.
     static void packWords(Bytes& b, std::uint64_t mask) {
         unsigned size = 0;
-        std::uint64_t digits = 0;
+        std::uint64_t marked = 0;
 #pragma GCC unroll 8
         for (unsigned k = 0; k < 8; ++k) {
             const auto m = static_cast<unsigned>(mask >> (8 * k)) & 0xFFu;
@@ -366,12 +367,12 @@ struct PortableKernel {
             for (unsigned step = 0; step < 3; ++step) {
                 w = (w & row.stayMove[step][0]) | ((w & row.stayMove[step][1]) >> (8u << step));
             }
-            digits |= std::uint64_t{highBitsOf(w)} << size;
+            marked |= std::uint64_t{highBitsOf(w)} << size;
             storeLittle(b.at + 8 + size, w & ~repeat<std::uint64_t>(0x80));
             size += packSteps.count[m];
         }
         storeLittle(b.at + 8 + size, 0);
-        b.digits = digits;
+        b.digits = marked;
     }
 
     // A 32-bit core has the registers for neither steps on 8-byte words nor
