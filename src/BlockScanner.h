@@ -24,11 +24,17 @@
 //                         the digits among them (popcount(kept) bits)
 //     lastTwo(bytes, size, before)
 //                         the last two of size packed bytes, as lastTwoKept
-//   and otherwise packs some in memory, ahead of their turn:
+//   packsInPlace          true where bytes are in memory and packing and
+//                         pulling down change them where they are:
+//     pack(bytes, mask)   the bytes mask selects, in order, then anything
+//     packedDigits(bytes) the digits among them
+//   and otherwise a kernel packs some windows in memory, ahead of their turn:
 //     packTo(bytes, mask, copy)
 //                         the bytes mask selects, in order, then anything,
 //                         at copy (windowSize bytes)
 //     loadPacked(copy)    those bytes
+//   Bits                  count(x) and leadingZeros(x) as BuiltinBits
+//                         (ValueMasks.h), which suits most
 //   load(window)          the window's bytes
 //   digits(bytes), terminators(bytes)
 //                         bit i set where byte i is a digit, ',' or ']'
@@ -90,6 +96,8 @@ struct LookAhead {
 // One stream's scanning state, taken from its carry and put back at the end
 // of the call.
 template <class Kernel> class StreamScanner {
+    using Bits = typename Kernel::Bits;
+
 public:
     explicit StreamScanner(const ScanCarry& carry) : open{carry.lastTwo, carry.pending} {}
 
@@ -114,6 +122,10 @@ public:
         if constexpr (Kernel::packsCheaply) {
             for (std::size_t w = 0; w < windows; ++w) {
                 count = scanPacked(from + w * windowSize, values, count);
+            }
+        } else if constexpr (Kernel::packsInPlace) {
+            for (std::size_t w = 0; w < windows; ++w) {
+                count = scanInPlace(from + w * windowSize, values, count);
             }
         } else if (windows != 0) {
             // In a local, which no store of values may be taken to change.
@@ -175,7 +187,7 @@ private:
         typename Kernel::Bytes bytes;
         if (ahead.packed) {
             bytes = Kernel::loadPacked(copy);
-            kept = ~std::uint64_t{0} >> (64 - __builtin_popcountll(kept));
+            kept = ~std::uint64_t{0} >> (64 - Bits::count(kept));
             digits = Kernel::digits(bytes) & kept;
         } else {
             bytes = Kernel::load(window);
@@ -191,6 +203,35 @@ private:
         return storeValues(group, bytes, digits, kept, before, values, count);
     }
 
+    // A kernel whose window is in memory closes or packs it where it is, in
+    // its turn.
+    __attribute__((always_inline)) std::size_t scanInPlace(const char* window, std::uint8_t* values,
+                                                           std::size_t count) {
+        typename Kernel::Bytes bytes = Kernel::load(window);
+        std::uint64_t digits = Kernel::digits(bytes);
+        std::uint64_t kept = digits | Kernel::terminators(bytes);
+        if (kept == 0) {
+            return count;
+        }
+        const std::uint16_t before = open.lastTwo;
+        open.lastTwo = lastTwoKept(window, kept, before);
+        if (const std::uint64_t stray = ValueMasks::strays(digits, kept, open.pending); stray != 0) {
+            // Closed where single ignored bytes part groups, packed otherwise.
+            if (const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, open.pending, stray);
+                movers != 0) {
+                Kernel::pullDown(bytes, movers >> 1);
+                digits = ValueMasks::closed(digits, movers);
+                kept = ValueMasks::closed(kept, movers);
+            } else {
+                const unsigned size = Bits::count(kept);
+                Kernel::pack(bytes, kept);
+                digits = Kernel::packedDigits(bytes);
+                kept = ~std::uint64_t{0} >> (64 - size);
+            }
+        }
+        return storeValues(open, bytes, digits, kept, before, values, count);
+    }
+
     // A kernel that packs every window packs it in registers, and has the
     // packed digits from the masks.
     __attribute__((always_inline)) std::size_t scanPacked(const char* window, std::uint8_t* values,
@@ -202,7 +243,7 @@ private:
             return count;
         }
         const std::uint16_t before = open.lastTwo;
-        const auto size = static_cast<unsigned>(__builtin_popcountll(kept));
+        const unsigned size = Bits::count(kept);
         bytes = Kernel::pack(bytes, kept);
         digits = Kernel::packedDigits(digits, kept);
         kept = ~std::uint64_t{0} >> (64 - size);
@@ -213,13 +254,13 @@ private:
     __attribute__((always_inline)) static std::size_t
     storeValues(OpenGroup& group, typename Kernel::Bytes& bytes, std::uint64_t digits, std::uint64_t kept,
                 std::uint16_t before, std::uint8_t* values, std::size_t count) {
-        const ValueMasks m = ValueMasks::of(digits, kept, group.pending);
+        const ValueMasks m = ValueMasks::of(digits, kept, group.pending, 63u - Bits::leadingZeros(kept));
         // After the open group's running value, parked at values[count] by
         // the last window, if this window's first byte ends it.
         count += m.closesPending;
         Kernel::storeValues(bytes, before, m.tens, m.hundreds, m.take, values + count);
         group.pending = m.pending;
-        return count + m.finished();
+        return count + m.finished(Bits::count(m.take));
     }
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
@@ -228,11 +269,11 @@ private:
     // closed copy: the kept bytes are the same bytes in the same order.
     __attribute__((always_inline)) static std::uint16_t lastTwoKept(const char* window, std::uint64_t kept,
                                                                     std::uint16_t before) {
-        const int last = 63 - __builtin_clzll(kept);
+        const unsigned last = 63u - Bits::leadingZeros(kept);
         const std::uint64_t others = kept ^ (std::uint64_t{1} << last);
         const unsigned lastByte = static_cast<unsigned char>(window[last] - '0');
         const unsigned secondLast =
-            static_cast<unsigned char>(window[63 - __builtin_clzll(others | 1u)] - '0');
+            static_cast<unsigned char>(window[63u - Bits::leadingZeros(others | 1u)] - '0');
         return static_cast<std::uint16_t>((others != 0 ? secondLast : before >> 8u) | lastByte << 8u);
     }
 

@@ -45,6 +45,8 @@ struct Avx512Kernel {
     using Bytes = __m512i;
     static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = true;
+    static constexpr bool packsInPlace = false;
+    using Bits = BuiltinBits;
 
     static Bytes load(const char* window) {
         return _mm512_sub_epi8(_mm512_loadu_si512(window), _mm512_set1_epi8('0'));

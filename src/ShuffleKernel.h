@@ -44,6 +44,8 @@ template <class Lanes> struct ShuffleKernel {
     // most 56 bytes in, so packing writes within a window's size.
     static_assert(storeSlack >= windowSize, "room for the 8-byte stores");
     static constexpr bool packsCheaply = false;
+    static constexpr bool packsInPlace = false;
+    using Bits = BuiltinBits;
     static constexpr bool windowApart = Lanes::windowApart;
 
     struct Bytes {

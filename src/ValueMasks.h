@@ -4,6 +4,15 @@
 #include <cassert>
 #include <cstdint>
 
+// The bit counts the block scanner needs, as the compiler's builtins give
+// them. On most CPUs each is an instruction; a kernel for CPUs where the
+// compiler would call its library instead supplies its own (BlockScanner.h).
+struct BuiltinBits {
+    static unsigned count(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
+    // x is not 0
+    static unsigned leadingZeros(std::uint64_t x) { return static_cast<unsigned>(__builtin_clzll(x)); }
+};
+
 // Where the values of one window end, found with 64-bit mask arithmetic.
 //
 // The block scanners drop every byte the bytewise scanner ignores, so a
@@ -57,9 +66,10 @@ struct ValueMasks {
 
     // digits: where the window holds a digit; kept: where it holds a digit
     // or a terminator (for a packed stream of n bytes, bits 0 to n - 1), not
-    // 0; pending: digits of the group the last window left open, 0 to 2.
-    static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
-        assert(kept != 0 && pending <= 2);
+    // 0; pending: digits of the group the last window left open, 0 to 2;
+    // lastKept: the place of kept's highest bit.
+    static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending, unsigned lastKept) {
+        assert(kept != 0 && pending <= 2 && kept >> lastKept == 1);
         // Bits 0, 3, 6, ..., 63, and the same shifted up one and two places.
         constexpr std::uint64_t phase0 = 0x9249249249249249u;
         constexpr std::uint64_t phase1 = phase0 << 1;
@@ -89,7 +99,6 @@ struct ValueMasks {
         // A run's last digit is followed by a terminator or by the end of
         // what the window holds; only the last byte kept can be the latter.
         m.take = thirds | (open & ~(digits >> 1));
-        const unsigned lastKept = 63u - static_cast<unsigned>(__builtin_clzll(kept));
         const std::uint64_t unfinished = (open >> lastKept) & 1u;
         m.pending = static_cast<unsigned>(unfinished + (unfinished & (m.tens >> lastKept)));
         m.closesPending = static_cast<unsigned>(carried & ((kept & ~digits & (0 - kept)) != 0 ? 1u : 0u));
@@ -140,11 +149,14 @@ struct ValueMasks {
         return (mask & ~movers) | (movers >> 1);
     }
 
-    // The finished values in take: all but the running value of a group
-    // left open. (Where popcount is slow, count them while taking them.)
-    unsigned finished() const {
-        return static_cast<unsigned>(__builtin_popcountll(take)) - (pending != 0 ? 1u : 0u);
+    static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
+        return of(digits, kept, pending, 63u - BuiltinBits::leadingZeros(kept));
     }
+
+    // The finished values in take, of which there are `taken`: all but the
+    // running value of a group left open.
+    unsigned finished(unsigned taken) const { return taken - (pending != 0 ? 1u : 0u); }
+    unsigned finished() const { return finished(BuiltinBits::count(take)); }
 };
 
 #endif

@@ -107,7 +107,10 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
         "0.75,", "-122.4194155123,", "1.25e-05,", "1.2.3,", "9 9 9,", "12 .5,", ".5,",
         // runs longer than a window, at each phase
         std::string(64, '5') + ",", std::string(65, '5') + ",", std::string(130, '5') + "]",
-        "1" + std::string(63, ' ') + ",", "12" + std::string(62, ' ') + "3"};
+        "1" + std::string(63, ' ') + ",", "12" + std::string(62, ' ') + "3",
+        // a short value soon after a group whose one-byte gap was closed:
+        // its bytes reach back over where the closed run ended
+        "1 2,3,", "1.25,6]"};
     std::mt19937 random(7);
     const std::string before = generate(random, 0, 6);
     const std::string after = generate(random, 1, 12);
