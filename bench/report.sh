@@ -9,7 +9,7 @@
 # Usage: report.sh [-s SIZE] [-n ROUNDS] [-t TOTAL] [-m STREAM] [BUILD]
 #   SIZE    input per layout for throughput.sh (64M; instructions.sh
 #           counts 4M)
-#   ROUNDS  timed rounds, median reported (7)
+#   ROUNDS  timed rounds, the fastest reported (7)
 #   TOTAL   MB through the pipe per run in the pipe tables (400)
 #   STREAM  length of the long input for memory.sh (2G)
 #   BUILD   build directory (build/release; build it first with
@@ -43,7 +43,7 @@ done
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores, $(uname -sr)"
 echo
-echo "== throughput from a file (input MB/s, median of $rounds rounds; ratio to tr -d '[]')"
+echo "== throughput from a file (input MB/s, fastest of $rounds rounds; ratio to tr -d '[]')"
 sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" \
     "$@" "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
 echo
