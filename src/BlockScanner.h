@@ -184,13 +184,11 @@ private:
         std::uint64_t digits = ahead.digits;
         const std::uint16_t before = group.lastTwo;
         group.lastTwo = lastTwoKept(window, kept, before);
-        typename Kernel::Bytes bytes;
+        typename Kernel::Bytes bytes = ahead.packed ? Kernel::loadPacked(copy) : Kernel::load(window);
         if (ahead.packed) {
-            bytes = Kernel::loadPacked(copy);
             kept = ~std::uint64_t{0} >> (64 - Bits::count(kept));
             digits = Kernel::digits(bytes) & kept;
         } else {
-            bytes = Kernel::load(window);
             // Closed where single ignored bytes part groups.
             const std::uint64_t movers = group.pending != 0 ? ahead.moversAfterOpen : ahead.moversAfterNone;
             if (movers != 0) {
@@ -251,7 +249,9 @@ private:
         return storeValues(open, bytes, digits, kept, before, values, count);
     }
 
+    // bytes not const: a kernel may write the bytes before the window in.
     __attribute__((always_inline)) static std::size_t
+    // cppcheck-suppress constParameter
     storeValues(OpenGroup& group, typename Kernel::Bytes& bytes, std::uint64_t digits, std::uint64_t kept,
                 std::uint16_t before, std::uint8_t* values, std::size_t count) {
         const ValueMasks m = ValueMasks::of(digits, kept, group.pending, 63u - Bits::leadingZeros(kept));

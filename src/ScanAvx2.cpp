@@ -92,12 +92,12 @@ struct Avx2Lanes {
 private:
     // The 32 bits of mask as 32 bytes, 0xFF where the bit is set.
     static Chunk bytesOf(std::uint32_t mask) {
-        const __m256i spread =
+        const __m256i repeated =
             _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(mask)),
                                 _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, //
                                                  2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
         const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201u));
-        return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+        return _mm256_cmpeq_epi8(_mm256_and_si256(repeated, bit), bit);
     }
 };
 

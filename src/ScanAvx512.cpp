@@ -45,7 +45,6 @@ struct Avx512Kernel {
     using Bytes = __m512i;
     static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = true;
-    static constexpr bool packsInPlace = false;
     using Bits = BuiltinBits;
 
     static Bytes load(const char* window) {

@@ -53,7 +53,7 @@ template <class Lanes> struct ShuffleKernel {
     };
 
     static Bytes loadPacked(const void* p) {
-        Bytes b;
+        Bytes b{};
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
             b.chunk[i] = Lanes::loadRaw(static_cast<const std::uint8_t*>(p) + i * Lanes::width);
@@ -63,8 +63,11 @@ template <class Lanes> struct ShuffleKernel {
 
     static Bytes load(const char* window) {
         Bytes b = loadPacked(window);
+        // A loop, not std::transform: an instance of a standard template
+        // compiled here would be shared with code outside the target region.
 #pragma GCC unroll 8
         for (Chunk& c : b.chunk) {
+            // cppcheck-suppress useStlAlgorithm
             c = Lanes::lessZero(c);
         }
         return b;
@@ -76,7 +79,7 @@ template <class Lanes> struct ShuffleKernel {
     static Bytes pullDown(const Bytes& b, std::uint64_t mask) {
         Chunk pulled[chunks];
         Lanes::spread(mask, pulled);
-        Bytes r;
+        Bytes r{};
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
             const Chunk after = b.chunk[i + 1 < chunks ? i + 1 : i];
@@ -89,14 +92,14 @@ template <class Lanes> struct ShuffleKernel {
 
     // The value of its group so far at each byte: the digit, plus 10 and 100
     // times the one and two bytes before where tens and hundreds say so.
-    static void storeValues(Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
+    static void storeValues(const Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
                             std::uint64_t take, std::uint8_t* out) {
         Chunk tensAt[chunks];
         Chunk hundredsAt[chunks];
         Lanes::spread(tens, tensAt);
         Lanes::spread(hundreds, hundredsAt);
         Chunk earlier = Lanes::splat16(before);
-        Bytes running;
+        Bytes running{};
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
             const Chunk c = b.chunk[i];
