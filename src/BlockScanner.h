@@ -90,7 +90,9 @@ struct LookAhead {
     // one; 0 where it may be read in place as it is.
     std::uint64_t moversAfterNone;
     std::uint64_t moversAfterOpen;
-    bool packed; // ahead of its turn, as neither lets it be read in place
+    // Packed ahead of its turn, as no group left open lets it be read in
+    // place, or to be packed in its turn if a group is left open.
+    enum : std::uint8_t { notPacked, packedAhead, packedIfOpen } packing;
 };
 
 // One stream's scanning state, taken from its carry and put back at the end
@@ -165,17 +167,22 @@ private:
             if (strayAfterNone != 0) {
                 a.moversAfterNone = ValueMasks::gapClosers(a.digits, a.kept, 0, strayAfterNone);
             }
-            a.packed = a.moversAfterOpen == 0 || (strayAfterNone != 0 && a.moversAfterNone == 0);
-            if (a.packed) {
+            // Only the groups a window's own gaps part call for packing it
+            // ahead. A group left open that goes on past ignored bytes at
+            // the window's start ("12" then "  3") calls for it seldom, and
+            // then it is packed in its turn.
+            if (strayAfterNone != 0 && a.moversAfterNone == 0) {
+                a.packing = LookAhead::packedAhead;
                 Kernel::packTo(bytes, a.kept, copy);
+            } else if (a.moversAfterOpen == 0) {
+                a.packing = LookAhead::packedIfOpen;
             }
         }
         return a;
     }
 
     __attribute__((always_inline)) static std::size_t scanAhead(OpenGroup& group, const char* window,
-                                                                const LookAhead& ahead,
-                                                                const std::uint8_t* copy,
+                                                                const LookAhead& ahead, std::uint8_t* copy,
                                                                 std::uint8_t* values, std::size_t count) {
         std::uint64_t kept = ahead.kept;
         if (kept == 0) {
@@ -184,8 +191,15 @@ private:
         std::uint64_t digits = ahead.digits;
         const std::uint16_t before = group.lastTwo;
         group.lastTwo = lastTwoKept(window, kept, before);
-        typename Kernel::Bytes bytes = ahead.packed ? Kernel::loadPacked(copy) : Kernel::load(window);
-        if (ahead.packed) {
+        bool packed = ahead.packing == LookAhead::packedAhead;
+        // A branch, predicted, not a select on the open group's digits,
+        // which the next window would wait for.
+        if (__builtin_expect(ahead.packing == LookAhead::packedIfOpen && group.pending != 0, 0)) {
+            packInTurn(window, kept, copy);
+            packed = true;
+        }
+        typename Kernel::Bytes bytes = packed ? Kernel::loadPacked(copy) : Kernel::load(window);
+        if (packed) {
             kept = ~std::uint64_t{0} >> (64 - Bits::count(kept));
             digits = Kernel::digits(bytes) & kept;
         } else {
@@ -199,6 +213,12 @@ private:
             assert(ValueMasks::inPlace(digits, kept, group.pending));
         }
         return storeValues(group, bytes, digits, kept, before, values, count);
+    }
+
+    // Seldom: apart, so that the common path keeps its registers.
+    __attribute__((noinline, cold)) static void packInTurn(const char* window, std::uint64_t kept,
+                                                           std::uint8_t* copy) {
+        Kernel::packTo(Kernel::load(window), kept, copy);
     }
 
     // A kernel whose window is in memory closes or packs it where it is, in
