@@ -194,7 +194,8 @@ private:
         bool packed = ahead.packing == LookAhead::packedAhead;
         // A branch, predicted, not a select on the open group's digits,
         // which the next window would wait for.
-        if (__builtin_expect(ahead.packing == LookAhead::packedIfOpen && group.pending != 0, 0)) {
+        const bool packLate = ahead.packing == LookAhead::packedIfOpen && group.pending != 0;
+        if (__builtin_expect(static_cast<long>(packLate), 0L) != 0) {
             packInTurn(window, kept, copy);
             packed = true;
         }
