@@ -3,9 +3,9 @@
 
 #include "Deserializer.h"
 #include "ImageProcessor.h"
-#include "ScanCarry.h"
-#include "ScanKernels.h"
 #include "ScanPath.h"
+#include "scan/BlockScanState.h"
+#include "scan/BlockScanners.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +37,7 @@ private:
     std::size_t scanBytes(const char* in, std::size_t n, std::uint8_t* out);
 
     BlockScanFunction blockScanner; // null on the bytewise path
-    ScanCarry carry{};
+    BlockScanState carry{};
     Deserializer deserializer;
     ImageProcessor imageProcessor;
 };

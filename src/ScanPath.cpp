@@ -1,5 +1,5 @@
 #include "ScanPath.h"
-#include "ScanKernels.h"
+#include "scan/BlockScanners.h"
 
 #include <initializer_list>
 

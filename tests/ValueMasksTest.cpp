@@ -1,4 +1,4 @@
-#include "ValueMasks.h"
+#include "scan/ValueMasks.h"
 
 #include <gtest/gtest.h>
 

@@ -18,8 +18,8 @@ checked=0
 failed=0
 for object in "$@"; do
     case ${object##*/} in
-    ScanAvx2.* | ScanAvx512.* | ScanSsse3.*) pattern=$x86 ;;
-    ScanNeon.*) pattern=$neon ;;
+    Avx2.* | Avx512.* | Ssse3.*) pattern=$x86 ;;
+    Neon.*) pattern=$neon ;;
     *) continue ;;
     esac
     # An arm64 build has NEON in its baseline; its objects hold no x86 code.

@@ -1,12 +1,12 @@
-#ifndef PIXSTREAM_SCANCARRY_H
-#define PIXSTREAM_SCANCARRY_H
+#ifndef PIXSTREAM_SCAN_BLOCKSCANSTATE_H
+#define PIXSTREAM_SCAN_BLOCKSCANSTATE_H
 
 #include <cstdint>
 
 // What a block scanner carries from one call to the next: everything the
 // bytewise scanner and the reducer would hold between two bytes, in the
 // block scanners' own form, so input may be cut anywhere.
-struct ScanCarry {
+struct BlockScanState {
     // Values not yet averaged, fewer than the 24 of an output pixel, then
     // the running value of the group still open, if pending says there is one.
     std::uint8_t values[24];

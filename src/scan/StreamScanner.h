@@ -1,5 +1,5 @@
-#ifndef PIXSTREAM_BLOCKSCANNER_H
-#define PIXSTREAM_BLOCKSCANNER_H
+#ifndef PIXSTREAM_SCAN_STREAMSCANNER_H
+#define PIXSTREAM_SCAN_STREAMSCANNER_H
 
 // The block scanner's algorithm, once for every instruction set: the input
 // in 4 KiB blocks of 64-byte windows, every window's values into a queue,
@@ -47,7 +47,7 @@
 //                         averages groups * 24 values into groups * 3 output
 //                         bytes, reading up to reduceSlack bytes past them
 
-#include "ScanCarry.h"
+#include "BlockScanState.h"
 #include "ValueMasks.h"
 
 #include <cassert>
@@ -66,7 +66,7 @@ static_assert(blockSize % windowSize == 0, "a block is whole windows");
 constexpr std::size_t maxValuesPerBlock = blockSize / 2 + 1;
 // Fewer than 24 values wait between blocks, and the running value of an
 // open group is parked after them.
-constexpr std::size_t queuedBefore = sizeof ScanCarry::values;
+constexpr std::size_t queuedBefore = sizeof BlockScanState::values;
 static_assert(queuedBefore == 24, "up to 23 values and a running value wait for the next block");
 // How far past its last value a kernel's store may write, and how far past
 // the last group its reduce may read.
@@ -101,9 +101,9 @@ template <class Kernel> class StreamScanner {
     using Bits = typename Kernel::Bits;
 
 public:
-    explicit StreamScanner(const ScanCarry& carry) : open{carry.lastTwo, carry.pending} {}
+    explicit StreamScanner(const BlockScanState& carry) : open{carry.lastTwo, carry.pending} {}
 
-    void save(ScanCarry& carry) const {
+    void save(BlockScanState& carry) const {
         carry.lastTwo = open.lastTwo;
         carry.pending = static_cast<std::uint8_t>(open.pending);
     }
@@ -306,7 +306,7 @@ private:
 // Converts in[0..n) into out, as Pipeline::convert promises, with the
 // stream's state in carry.
 template <class Kernel>
-std::size_t scanBlocks(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out) {
+std::size_t scanBlocks(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out) {
     alignas(64) std::uint8_t values[valueRoom];
     std::memcpy(values, carry.values, queuedBefore);
     std::size_t count = carry.count;

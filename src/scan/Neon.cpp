@@ -1,12 +1,12 @@
-#include "ScanKernels.h"
+#include "BlockScanners.h"
 
 #if defined(PIXSTREAM_NEON_KERNEL)
 
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
+#include "BlockScanState.h"
 #include "PackTable.h"
 #include "ReduceGroups.h"
-#include "ScanCarry.h"
 #include "TargetRegion.h"
 #include "ValueMasks.h"
 
@@ -24,8 +24,8 @@
 PIXSTREAM_TARGET_BEGIN("fpu=neon")
 #endif
 
-#include "BlockScanner.h"
 #include "ShuffleKernel.h"
+#include "StreamScanner.h"
 
 namespace {
 
@@ -127,7 +127,7 @@ private:
 
 // flatten: the frame and the kernel inlined into this one function, which
 // alone runs with NEON.
-__attribute__((flatten)) std::size_t scanNeon(ScanCarry& carry, const char* in, std::size_t n,
+__attribute__((flatten)) std::size_t scanNeon(BlockScanState& carry, const char* in, std::size_t n,
                                               std::uint8_t* out) {
     return blockscan::scanBlocks<blockscan::ShuffleKernel<NeonLanes>>(carry, in, n, out);
 }

@@ -1,11 +1,11 @@
-#include "ScanKernels.h"
+#include "BlockScanners.h"
 
 #if defined(__x86_64__)
 
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
+#include "BlockScanState.h"
 #include "PackTable.h"
-#include "ScanCarry.h"
 #include "TargetRegion.h"
 #include "ValueMasks.h"
 
@@ -19,9 +19,9 @@
 PIXSTREAM_TARGET_BEGIN("ssse3,popcnt")
 PIXSTREAM_SCHEDULE_BY_PRESSURE
 
-#include "BlockScanner.h"
 #include "ReduceSse.h"
 #include "ShuffleKernel.h"
+#include "StreamScanner.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ struct Ssse3Lanes {
 
 } // namespace
 
-__attribute__((flatten)) std::size_t scanSsse3(ScanCarry& carry, const char* in, std::size_t n,
+__attribute__((flatten)) std::size_t scanSsse3(BlockScanState& carry, const char* in, std::size_t n,
                                                std::uint8_t* out) {
     return blockscan::scanBlocks<blockscan::ShuffleKernel<Ssse3Lanes>>(carry, in, n, out);
 }

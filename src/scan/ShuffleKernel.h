@@ -28,7 +28,7 @@
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
-#include "BlockScanner.h"
+#include "StreamScanner.h"
 
 #include <cstddef>
 #include <cstdint>

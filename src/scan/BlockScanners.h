@@ -1,7 +1,7 @@
-#ifndef PIXSTREAM_SCANKERNELS_H
-#define PIXSTREAM_SCANKERNELS_H
+#ifndef PIXSTREAM_SCAN_BLOCKSCANNERS_H
+#define PIXSTREAM_SCAN_BLOCKSCANNERS_H
 
-#include "ScanCarry.h"
+#include "BlockScanState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +9,14 @@
 // The block scanners, one per instruction set, each the whole conversion of
 // in[0..n) into out with its state in carry, as Pipeline::convert promises.
 // Each must be called only where the CPU has its instruction set.
-using BlockScanFunction = std::size_t (*)(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
+using BlockScanFunction = std::size_t (*)(BlockScanState& carry, const char* in, std::size_t n,
+                                          std::uint8_t* out);
 
-std::size_t scanPortable(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
+std::size_t scanPortable(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
 #if defined(__x86_64__)
-std::size_t scanSsse3(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
-std::size_t scanAvx2(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
-std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
+std::size_t scanSsse3(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
+std::size_t scanAvx2(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
+std::size_t scanAvx512(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
 #endif
 
 // NEON: on every arm64 CPU, and on 32-bit ARM with hardware floating point,
@@ -25,7 +26,7 @@ std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n, std::uin
      (defined(__arm__) && defined(__ARM_FP) && (defined(__ARM_NEON) || !defined(__clang__)))) &&             \
     !defined(__ARM_BIG_ENDIAN)
 #define PIXSTREAM_NEON_KERNEL
-std::size_t scanNeon(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out);
+std::size_t scanNeon(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
 #endif
 
 #endif

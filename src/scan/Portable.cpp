@@ -1,6 +1,6 @@
-#include "BlockScanner.h"
+#include "BlockScanners.h"
 #include "ReduceGroups.h"
-#include "ScanKernels.h"
+#include "StreamScanner.h"
 
 #include <type_traits>
 
@@ -480,6 +480,6 @@ struct PortableKernel {
 
 } // namespace
 
-std::size_t scanPortable(ScanCarry& carry, const char* in, std::size_t n, std::uint8_t* out) {
+std::size_t scanPortable(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out) {
     return blockscan::scanBlocks<PortableKernel>(carry, in, n, out);
 }

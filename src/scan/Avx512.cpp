@@ -1,11 +1,11 @@
-#include "ScanKernels.h"
+#include "BlockScanners.h"
 
 #if defined(__x86_64__)
 
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
+#include "BlockScanState.h"
 #include "ReduceGroups.h"
-#include "ScanCarry.h"
 #include "TargetRegion.h"
 #include "ValueMasks.h"
 
@@ -18,7 +18,7 @@
 
 PIXSTREAM_TARGET_BEGIN("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,lzcnt,popcnt")
 
-#include "BlockScanner.h"
+#include "StreamScanner.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ static_assert(blockscan::storeSlack >= 64 && blockscan::reduceSlack >= 64 - 48,
 
 } // namespace
 
-__attribute__((flatten)) std::size_t scanAvx512(ScanCarry& carry, const char* in, std::size_t n,
+__attribute__((flatten)) std::size_t scanAvx512(BlockScanState& carry, const char* in, std::size_t n,
                                                 std::uint8_t* out) {
     return blockscan::scanBlocks<Avx512Kernel>(carry, in, n, out);
 }
