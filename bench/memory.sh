@@ -3,8 +3,10 @@
 # a multi-gigabyte input streamed through a pipe. Constant memory means the two
 # pixstream figures stay within 64 KiB of each other.
 #
-# Each figure is the median of several runs with a fixed address space layout
-# (pixstream-runstat -a), which makes peak RSS repeat to the page.
+# Each figure is the median of several runs of GNU time with a fixed address
+# space layout (setarch -R): randomised load addresses change how many pages
+# of the shared libraries fault-around maps, which moves peak RSS by about
+# 100 KiB from run to run; a fixed layout repeats to the page.
 #
 # Usage: memory.sh [-b BUILD] [-s SIZE] [-n RUNS]
 #   BUILD  build directory holding pixstream and bench/ (build/release)
@@ -24,7 +26,10 @@ while getopts b:s:n: opt; do
     esac
 done
 gen=$build/bench/pixstream-gen
-runstat=$build/bench/pixstream-runstat
+command -v /usr/bin/time > /dev/null || { echo "memory.sh needs GNU time (Debian package time)" >&2; exit 2; }
+# Peak RSS in KiB and exit status, one line a run, appended to FILE.
+# A failing run is reported below, from its status.
+peak() { file=$1; shift; setarch "$(uname -m)" -R /usr/bin/time -a -o "$file" -f '%M %x' "$@" || :; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -38,17 +43,17 @@ measure() {
     run=0
     while [ "$run" -lt "$runs" ]; do
         if [ "$input" = stream ]; then
-            "$gen" compact "$size" | "$runstat" -a -o "$tmp/$label" "$@" > /dev/null
+            "$gen" compact "$size" | peak "$tmp/$label" "$@" > /dev/null
         else
-            "$runstat" -a -o "$tmp/$label" "$@" < "$tmp/small.json" > /dev/null
+            peak "$tmp/$label" "$@" < "$tmp/small.json" > /dev/null
         fi
         run=$((run + 1))
     done
-    if awk '$5 != 0 { bad = 1 } END { exit !bad }' "$tmp/$label"; then
+    if awk '$2 != 0 { bad = 1 } END { exit !bad }' "$tmp/$label"; then
         echo "$label: $* failed" >&2
         exit 1
     fi
-    cut -d' ' -f4 "$tmp/$label" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+    cut -d' ' -f1 "$tmp/$label" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
 small=$(measure pixstream-small file "$build/pixstream" 30)

@@ -44,11 +44,11 @@ done
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores, $(uname -sr)"
 echo
 echo "== throughput from a file (input MB/s, fastest of $rounds rounds; ratio to tr -d '[]')"
-sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" \
+bash "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" \
     "$@" "tr=tr -d '[]'" "cat=cat" "wc=wc -l"
 echo
 echo "== throughput through a pipe (cat FILE... | program against cat FILE... | cat)"
-sh "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" -p -t "$total" "$@" "cat=cat"
+bash "$here/throughput.sh" -b "$build" -s "$size" -n "$rounds" -l "$layouts" -p -t "$total" "$@" "cat=cat"
 echo
 echo "== instructions per input byte (callgrind; a count, steadier than the clock)"
 if command -v valgrind > /dev/null; then

@@ -35,8 +35,8 @@ for layout in compact spaced pretty keyed numbered split padded noise decimal lo
 done
 
 echo "-- throughput.sh"
-sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact keyed"
-sh "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact long" -p -t 1
+bash "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact keyed"
+bash "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact long" -p -t 1
 
 echo "-- instructions.sh"
 if command -v valgrind > /dev/null; then

@@ -1,9 +1,12 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Whole-process throughput: runs every program on the same generated input,
 # side by side, standard input from the file and standard output to /dev/null,
 # and prints for each layout a table of each program's input MB/s in its
 # fastest round and its ratio to a reference row. Rounds interleave the
-# programs, so load from elsewhere hits them alike.
+# programs, so load from elsewhere hits them alike (hyperfine runs all of one
+# command's rounds before the next command's, so it cannot). Runs are timed
+# with bash's microsecond clock; GNU time's hundredths of a second are too
+# coarse for runs of 10 to 50 ms.
 #
 # With -p each row instead reads a pipe fed by cat FILE FILE ..., enough
 # copies of the input for TOTAL MB, so that start-up does not count, against
@@ -28,7 +31,8 @@
 #   rows     default: pixstream (the fastest scan path this CPU has), bytes
 #            (the same loop on the bytewise scanner alone, pixstream-filter),
 #            tr -d '[]', cat, wc -l; with -p pixstream, bytes and cat.
-#            COMMAND is run by sh with the input on standard input
+#            COMMAND is a shell command (run by bash) with the input on
+#            standard input
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/release
@@ -67,7 +71,16 @@ if [ "$pipe" -eq 1 ]; then
 fi
 ref=${ref:-tr}
 gen=$build/bench/pixstream-gen
-runstat=$build/bench/pixstream-runstat
+export LC_ALL=C # a decimal point in $EPOCHREALTIME
+set -o pipefail
+# run FILE COMMAND: appends "seconds status" for one run of the shell
+# command COMMAND, standard input and output as given to run.
+run() {
+    local start=$EPOCHREALTIME status=0
+    eval "$2" || status=$?
+    local end=$EPOCHREALTIME
+    echo "$start $end $status" | awk '{ printf "%.6f %d\n", $2 - $1, $3 }' >> "$1"
+}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -103,9 +116,9 @@ for layout in $layouts; do
         for row in "$@"; do
             i=$((i + 1))
             if [ "$pipe" -eq 1 ]; then
-                "$runstat" -o "$tmp/times.$i" sh -c "$feed | ${row#*=}" < /dev/null > /dev/null
+                run "$tmp/times.$i" "$feed | ${row#*=}" < /dev/null > /dev/null
             else
-                "$runstat" -o "$tmp/times.$i" sh -c "${row#*=}" < "$input" > /dev/null
+                run "$tmp/times.$i" "${row#*=}" < "$input" > /dev/null
             fi
             if [ "$round" -eq 0 ]; then
                 : > "$tmp/times.$i"
@@ -117,7 +130,7 @@ for layout in $layouts; do
     i=0
     for row in "$@"; do
         i=$((i + 1))
-        if awk '$5 != 0 { bad = 1 } END { exit !bad }' "$tmp/times.$i"; then
+        if awk '$2 != 0 { bad = 1 } END { exit !bad }' "$tmp/times.$i"; then
             echo "$layout: ${row%%=*} exited with a failure status" >&2
             exit 1
         fi

@@ -6,7 +6,7 @@
 
 // The bit counts the block scanner needs, as the compiler's builtins give
 // them. On most CPUs each is an instruction; a kernel for CPUs where the
-// compiler would call its library instead supplies its own (BlockScanner.h).
+// compiler would call its library instead supplies its own (StreamScanner.h).
 struct BuiltinBits {
     static unsigned count(std::uint64_t x) { return static_cast<unsigned>(__builtin_popcountll(x)); }
     // x is not 0
