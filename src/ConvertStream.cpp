@@ -10,7 +10,7 @@
 namespace {
 
 // 64 KiB, the most a pipe holds: smaller reads cost measurably more system
-// calls per byte on the vector path, larger ones gain nothing.
+// calls per byte on the block scan paths, larger ones gain nothing.
 constexpr std::size_t readSize = 65536;
 
 // Waits until fd is ready when it was left non-blocking by whoever shares it.

@@ -24,8 +24,8 @@ public:
     Deserializer(const Deserializer&) = delete;
     Deserializer& operator=(const Deserializer&) = delete;
 
-    // Defined below: the driver calls these once per input byte, so the
-    // compiler must see them to inline them into its loop.
+    // Defined below: Pipeline's bytewise path calls these once per input
+    // byte, so the compiler must see them to inline them into its loop.
     void process(char ch);
     bool hasNext() const { return colorCount >= 4; }
     FenwyViewDataPixel next() {

@@ -18,7 +18,7 @@
 // every average fits in 8 bits.
 class ImageProcessor {
 public:
-    // Inline: the scanners call these for every pixel.
+    // Inline: the bytewise path calls these for every pixel.
     void process(FenwyViewDataPixel pixel) {
         for (int i = 0; i < 3; ++i) {
             sums[i] += pixel.colors[channelOrder[i]];

@@ -125,8 +125,8 @@ private:
 
 } // namespace
 
-// flatten: the frame and the kernel inlined into this one function, which
-// alone runs with NEON.
+// flatten: the algorithm (StreamScanner.h) and the kernel inlined into this
+// one function, which alone runs with NEON.
 __attribute__((flatten)) std::size_t scanNeon(BlockScanState& carry, const char* in, std::size_t n,
                                               std::uint8_t* out) {
     return blockscan::scanBlocks<blockscan::ShuffleKernel<NeonLanes>>(carry, in, n, out);

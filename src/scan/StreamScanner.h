@@ -118,8 +118,9 @@ public:
     // stores still in flight waits for them all to complete, and so for
     // everything before them, and windows would follow one another instead
     // of overlapping. Ahead of its turn the group the window before leaves
-    // open is not known yet, so a window is packed unless it could be read
-    // in place, or closed, whatever that group is.
+    // open is not known yet, so a window is packed ahead where it could be
+    // read neither in place nor closed after no open group; one that only an
+    // open group would stop is packed in its turn, if that group is open.
     std::size_t scan(const char* from, std::size_t windows, std::uint8_t* values, std::size_t count) {
         if constexpr (Kernel::packsCheaply) {
             for (std::size_t w = 0; w < windows; ++w) {
@@ -152,8 +153,8 @@ public:
     }
 
 private:
-    // The window's masks, and its kept bytes packed into copy where no
-    // group left open, or none, lets it be read in place or closed.
+    // The window's masks, and its kept bytes packed into copy where it could
+    // be read neither in place nor closed after no group left open.
     __attribute__((always_inline)) static LookAhead lookAhead(const char* window, std::uint8_t* copy) {
         const typename Kernel::Bytes bytes = Kernel::load(window);
         LookAhead a{};

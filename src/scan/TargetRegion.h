@@ -8,7 +8,7 @@
 // here could be the copy the linker keeps for the other scanners too, and
 // fault on a CPU without the instruction set. Inside go only templates of
 // the kernel's own types and the kernel itself, which no other source
-// shares (tests/kernel_symbols.sh checks the objects).
+// shares (tests/kernel_objects.sh checks the objects).
 
 // NOLINTBEGIN(cppcoreguidelines-macro-usage): pragmas are only made by macros
 #define PIXSTREAM_PRAGMA(text) _Pragma(#text)
