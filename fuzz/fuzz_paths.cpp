@@ -26,7 +26,7 @@ namespace {
 
 // What the path byte chooses, in the order the committed corpus was written
 // for: a path added here goes at the end, with a wider modulus that keeps
-// 0 to 3 as they are.
+// path bytes below the old count as they are.
 constexpr ScanPath paths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512, ScanPath::neon,
                               ScanPath::ssse3};
 constexpr std::size_t pathCount = std::size(paths);

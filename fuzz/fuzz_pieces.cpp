@@ -2,7 +2,7 @@
 // fastest scan path the CPU has), fed in pieces the fuzzer chooses, must give
 // the same bytes as the bytewise reference path fed the text in one piece;
 // every piece writes into a buffer of exactly maxOutput bytes. Catches state
-// lost or kept wrongly across reads, a vector path that reads a value
+// lost or kept wrongly across reads, a block path that reads a value
 // differently, and an output bound that is too small.
 //
 // Input: one byte k, then k bytes of piece sizes (0 to 255, used in turn),

@@ -94,8 +94,9 @@ perl -e '$| = 1; for (split //, $ARGV[0]) { print; select(undef, undef, undef, 0
     $runner "$prog" 30 > "$tmp/out" 2> "$tmp/err"; got_status=$?
 expect "one byte per read" 0 "1e 14 0a 1e" 0
 
-# A two-digit value split at every power-of-two offset from 1 KiB to 256 KiB:
-# "1" ends one read, "2," begins the next; every value is 12.
+# A two-digit value split at every power-of-two offset from 1 KiB to 256 KiB,
+# among them ends of 4 KiB blocks and of 64 KiB reads: "1" comes before the
+# offset, "2," after it; every value is 12.
 awk 'BEGIN {
     pos = 0; n = 0; b = 1024
     while (b <= 262144 || n % 24 != 0) {
@@ -188,7 +189,7 @@ reference() { head -c "$1" "$tmp/long" | "$prog" 30 > "$tmp/expected"; }
 
 # fault NAME STATUS STDERR_TEXT VARIABLE=VALUE...: compares with $tmp/expected.
 # Only the program gets the preload; under qemu-user through QEMU_SET_ENV,
-# since the host's shell could not load an arm64 library.
+# since the host's shell could not load the target's library.
 fault() {
     name=$1 status=$2 text=$3
     shift 3
