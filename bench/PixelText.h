@@ -13,9 +13,9 @@
 // same bytes: a cheap check that layout never changes the output. Every block
 // scanner takes every input; the next four put digits where the first four
 // have none, to show what each costs: digits in keys, digits parted by a
-// space ("2 55" is 255, so the scanners pack each window before reading it),
-// runs of four digits ("0255" is 25 then 5), and random bytes weighted
-// towards the ones that matter.
+// space ("2 55" is 255, so a scanner closes the gap or packs the window
+// before reading it), runs of four digits ("0255" is 25 then 5), and random
+// bytes weighted towards the ones that matter.
 //
 // The three after them are JSON that people have at hand rather than pixels
 // written for the program: colours normalised to 0..1 as decimals

@@ -1,6 +1,6 @@
 // Bytes per second of the in-memory conversion, without the system calls:
 // every scan path the CPU has against every layout, fed in chunks of the
-// driver's read size. Runs layout by layout, so only one input is held.
+// program's read size. Runs layout by layout, so only one input is held.
 
 #include "Pipeline.h"
 #include "PixelText.h"

@@ -3,8 +3,9 @@
 # instructions and cycles per 64 input bytes of each path, as the program
 # compiles it for the core (release flags, the core's -mcpu), on a layout
 # whose digits are adjacent (compact) and on layouts whose digits are parted
-# by ignored bytes (split, long), which the block scanners must pack. These
-# are estimates from a model of each core, not timings on the boards.
+# by ignored bytes (split, long), whose gaps the block scanners must close or
+# pack. These are estimates from a model of each core, not timings on the
+# boards.
 #
 #   core        boards                          paths
 #   cortex-a72  Raspberry Pi 4                  neon portable bytes
@@ -28,9 +29,9 @@
 # Its cycles err both ways: the R52 starts two instructions a cycle where
 # ARM1176 starts one (so it takes at least a cycle per instruction), and
 # its model hands an ALU result to the next instruction a cycle later than
-# ARM1176 forwards it. The C library and libgcc that the path calls are
-# Debian's armhf builds, Thumb-2 for ARMv7 (__ctzdi2 takes rbit, then clz),
-# near the ARMv6 code Raspberry Pi OS has but not the same.
+# ARM1176 forwards it. The C library functions that the path calls are
+# Debian's armhf builds, Thumb-2 for ARMv7, near the ARMv6 code Raspberry Pi
+# OS has but not the same.
 #
 # The bytewise and portable loops branch on the data, and llvm-mca only
 # takes straight-line code. So each path's instructions are taken as they
@@ -40,12 +41,11 @@
 # listing llvm-mca simulates.
 # That is the real mix of paths through the branches, with every branch
 # predicted right: optimistic for the bytewise scanner, whose branches
-# follow the digits. What the path calls is in: memcpy and memmove (once
-# per 4 KiB block in the block scanners, and once per window on RISC-V),
-# and libgcc's __clzdi2, __ctzdi2 and __popcountdi2, which GCC calls where
-# the core has no instruction for them (RV64GC counts neither leading nor
-# trailing zeros, ARMv6 no trailing zeros, neither counts set bits). The
-# block scanners' averaging of every 24 values is in too.
+# follow the digits. What the path calls is in: memcpy, memmove and memset
+# (once per call or per 4 KiB block in the block scanners); no libgcc
+# routine, as the portable kernel counts bits itself where the core has no
+# instruction for it. The block scanners' averaging of every 24 values is in
+# too.
 #
 # Two cycle counts: llvm-mca's default, where no load waits for an earlier
 # store (so the block scanners' reloads of the bytes they have just packed
@@ -112,8 +112,8 @@ core() {
 # PC-relative targets turned into a label llvm-mca can assemble. Each call
 # becomes a plain branch: llvm-mca gives a call a latency of 100 cycles,
 # which the return would wait for. On 32-bit ARM the listing switches
-# between ARM and Thumb code where the program does (the C library and
-# libgcc are Thumb there).
+# between ARM and Thumb code where the program does (the C library is Thumb
+# there).
 trace() {
     awk -v wanted="$1" -v arch="$2" '
         function conditions() { return "(eq|ne|cs|hs|cc|lo|mi|pl|vs|vc|hi|ls|ge|lt|gt|le|al)?" }

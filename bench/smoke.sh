@@ -1,8 +1,9 @@
 #!/bin/sh
-# A few seconds of every benchmark tool and script, so that none of them rots:
-# checks that they run and that what they measure is still right (the same
-# bytes for every layout and every way the input arrives, output before the
-# pipe closes, constant memory), never how fast anything is.
+# A few seconds of every benchmark tool and of the scripts report.sh runs, so
+# that none of them rots: checks that they run and that what they measure is
+# still right (the same bytes for every layout and every way the input
+# arrives, output before the pipe closes, constant memory), never how fast
+# anything is.
 # Usage: smoke.sh BUILD
 set -eu
 build=$(cd "$1" && pwd)
