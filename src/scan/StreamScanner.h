@@ -197,7 +197,7 @@ private:
         // which the next window would wait for.
         const bool packLate = ahead.packing == LookAhead::packedIfOpen && group.pending != 0;
         if (__builtin_expect(static_cast<long>(packLate), 0L) != 0) {
-            packInTurn(window, kept, copy);
+            Kernel::packTo(Kernel::load(window), kept, copy);
             packed = true;
         }
         typename Kernel::Bytes bytes = packed ? Kernel::loadPacked(copy) : Kernel::load(window);
@@ -215,12 +215,6 @@ private:
             assert(ValueMasks::inPlace(digits, kept, group.pending));
         }
         return storeValues(group, bytes, digits, kept, before, values, count);
-    }
-
-    // Seldom: apart, so that the common path keeps its registers.
-    __attribute__((noinline, cold)) static void packInTurn(const char* window, std::uint64_t kept,
-                                                           std::uint8_t* copy) {
-        Kernel::packTo(Kernel::load(window), kept, copy);
     }
 
     // A kernel whose window is in memory closes or packs it where it is, in
