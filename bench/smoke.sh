@@ -1,9 +1,9 @@
 #!/bin/sh
-# A few seconds of every benchmark tool and of the scripts report.sh runs, so
-# that none of them rots: checks that they run and that what they measure is
-# still right (the same bytes for every layout and every way the input
-# arrives, output before the pipe closes, constant memory), never how fast
-# anything is.
+# A few seconds of every benchmark tool, of the scripts report.sh runs and
+# of chart.sh, so that none of them rots: checks that they run and that what
+# they measure is still right (the same bytes for every layout and every way
+# the input arrives, output before the pipe closes, constant memory), never
+# how fast anything is.
 # Usage: smoke.sh BUILD
 set -eu
 build=$(cd "$1" && pwd)
@@ -38,6 +38,16 @@ done
 echo "-- throughput.sh"
 bash "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact keyed"
 bash "$here/throughput.sh" -b "$build" -s 256K -n 1 -l "compact long" -p -t 1
+
+echo "-- chart.sh"
+if command -v gnuplot > /dev/null; then
+    bash "$here/throughput.sh" -b "$build" -s 64K -n 1 -l "compact noise" \
+        "portable=$build/bench/pixstream-filter portable" "tr=tr -d '[]'" "cat=cat" > "$tmp/table"
+    sh "$here/chart.sh" -o "$tmp/chart.svg" "$tmp/table"
+    grep -q '<svg' "$tmp/chart.svg"
+else
+    echo "skipped: no gnuplot"
+fi
 
 echo "-- instructions.sh"
 if command -v valgrind > /dev/null; then
