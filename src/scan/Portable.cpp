@@ -406,7 +406,7 @@ struct PortableKernel {
                 storeWord(b.at + 8 + wordBytes * (k + lane), w & ~repeat(0x80));
             }
         }
-        b.digits = transposed(gathered(marks)) & (~std::uint64_t{0} >> (64 - size));
+        b.digits = transposed(gathered(marks)) & ValueMasks::firstBits(size);
     }
 
     static std::uint64_t packedDigits(const Bytes& packed) { return packed.digits; }

@@ -202,7 +202,7 @@ private:
         }
         typename Kernel::Bytes bytes = packed ? Kernel::loadPacked(copy) : Kernel::load(window);
         if (packed) {
-            kept = ~std::uint64_t{0} >> (64 - Bits::count(kept));
+            kept = ValueMasks::firstBits(Bits::count(kept));
             digits = Kernel::digits(bytes) & kept;
         } else {
             // Closed where single ignored bytes part groups.
@@ -240,7 +240,7 @@ private:
                 const unsigned size = Bits::count(kept);
                 Kernel::pack(bytes, kept);
                 digits = Kernel::packedDigits(bytes);
-                kept = ~std::uint64_t{0} >> (64 - size);
+                kept = ValueMasks::firstBits(size);
             }
         }
         return storeValues(open, bytes, digits, kept, before, values, count);
@@ -260,7 +260,7 @@ private:
         const unsigned size = Bits::count(kept);
         bytes = Kernel::pack(bytes, kept);
         digits = Kernel::packedDigits(digits, kept);
-        kept = ~std::uint64_t{0} >> (64 - size);
+        kept = ValueMasks::firstBits(size);
         open.lastTwo = Kernel::lastTwo(bytes, size, before);
         return storeValues(open, bytes, digits, kept, before, values, count);
     }

@@ -149,6 +149,13 @@ struct ValueMasks {
         return (mask & ~movers) | (movers >> 1);
     }
 
+    // Where a window packed down to its n kept bytes (1 to 64) keeps them:
+    // its first n bits.
+    static std::uint64_t firstBits(unsigned n) {
+        assert(n >= 1 && n <= 64);
+        return ~std::uint64_t{0} >> (64 - n);
+    }
+
     static ValueMasks of(std::uint64_t digits, std::uint64_t kept, unsigned pending) {
         return of(digits, kept, pending, 63u - BuiltinBits::leadingZeros(kept));
     }
