@@ -74,8 +74,13 @@ int main(int argc, char** argv) {
     // Read while the command runs, so that a full terminal never blocks it.
     int status = 0;
     bool drained = true;
-    while (waitpid(child, &status, WNOHANG) == 0) {
+    pid_t waited = 0;
+    while ((waited = waitpid(child, &status, WNOHANG)) == 0 || (waited < 0 && errno == EINTR)) {
         drained = drain(master, 20) && drained;
+    }
+    if (waited < 0) {
+        std::perror("pty_run: waitpid");
+        return 2;
     }
     // The kernel hands written bytes to this side a moment later: take what
     // is left until the terminal has been quiet for a while.
