@@ -30,6 +30,10 @@ namespace {
 // come from a permute of halves and an align.
 struct Avx2Lanes {
     using Chunk = __m256i;
+    // Packs ahead: a packed window read back at once waits for its stores
+    // (Zen 4, random bytes: 1788 MB/s packed ahead, 1228 in its turn; digits
+    // in keys 1944 against 1768; compact, split and mesh within 5 %).
+    static constexpr bool packsInTurn = false;
     static constexpr bool windowApart = true;
     static constexpr std::size_t width = 32;
 

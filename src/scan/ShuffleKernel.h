@@ -24,7 +24,7 @@
 //                                mask selects, in order, at out (8 bytes written)
 //   countBefore<piece>(mask)     the bits set in mask below bit 8 * piece
 //   reduce(values, groups, out)  as the block scanner's reduce
-//   windowApart                  as the block scanner's
+//   windowApart, packsInTurn     as the block scanner's
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
@@ -45,6 +45,7 @@ template <class Lanes> struct ShuffleKernel {
     static_assert(storeSlack >= windowSize, "room for the 8-byte stores");
     static constexpr bool packsCheaply = false;
     static constexpr bool packsInPlace = false;
+    static constexpr bool packsInTurn = Lanes::packsInTurn;
     using Bits = BuiltinBits;
     static constexpr bool windowApart = Lanes::windowApart;
 

@@ -30,6 +30,8 @@ namespace {
 // byte blend, so a select is three logic operations.
 struct Ssse3Lanes {
     using Chunk = __m128i;
+    // Packs ahead, as the AVX2 kernel does and for the same reason.
+    static constexpr bool packsInTurn = false;
     static constexpr bool windowApart = true;
     static constexpr std::size_t width = 16;
 

@@ -28,11 +28,16 @@
 //                         pulling down change them where they are:
 //     pack(bytes, mask)   the bytes mask selects, in order, then anything
 //     packedDigits(bytes) the digits among them
-//   and otherwise a kernel packs some windows in memory, ahead of their turn:
+//   and otherwise a kernel packs some windows in memory, ahead of their
+//   turn, or in their turn where packsInTurn is true (below):
 //     packTo(bytes, mask, copy)
 //                         the bytes mask selects, in order, then anything,
 //                         at copy (windowSize bytes)
 //     loadPacked(copy)    those bytes
+//     packsInTurn         true where reading a packed window back at once,
+//                         before the stores that wrote it have reached the
+//                         cache, costs less than telling every window's
+//                         masks a window ahead (see scan)
 //   Bits                  count(x) and leadingZeros(x) as BuiltinBits
 //                         (ValueMasks.h), which suits most
 //   load(window)          the window's bytes
@@ -112,26 +117,29 @@ public:
     // would, writes their finished values at values + count, followed by the
     // running value of a group left open, and returns the new count.
     //
-    // A window that must be packed is packed one window ahead of its turn,
-    // so that its packed bytes are read back only once the stores that
-    // wrote them have reached the cache: a load that spans several smaller
-    // stores still in flight waits for them all to complete, and so for
-    // everything before them, and windows would follow one another instead
-    // of overlapping. Ahead of its turn the group the window before leaves
-    // open is not known yet, so a window is packed ahead where it could be
-    // read neither in place nor closed after no open group; one that only an
-    // open group would stop is packed in its turn, if that group is open.
+    // Unless the kernel packs in its turn (packsInTurn), a window that must
+    // be packed is packed one window ahead of its turn, so that its packed
+    // bytes are read back only once the stores that wrote them have reached
+    // the cache: a load that spans several smaller stores still in flight
+    // waits for them all to complete, and so for everything before them,
+    // and windows would follow one another instead of overlapping. Ahead
+    // of its turn the group the window before leaves open is not known yet,
+    // so a window is packed ahead where it could be read neither in place
+    // nor closed after no open group; one that only an open group would stop
+    // is packed in its turn, if that group is open.
     std::size_t scan(const char* from, std::size_t windows, std::uint8_t* values, std::size_t count) {
         if constexpr (Kernel::packsCheaply) {
             for (std::size_t w = 0; w < windows; ++w) {
                 count = scanPacked(from + w * windowSize, values, count);
             }
-        } else if constexpr (Kernel::packsInPlace) {
-            for (std::size_t w = 0; w < windows; ++w) {
-                count = scanInPlace(from + w * windowSize, values, count);
-            }
-        } else if (windows != 0) {
+        } else if constexpr (Kernel::packsInPlace || Kernel::packsInTurn) {
             // In a local, which no store of values may be taken to change.
+            OpenGroup group = open;
+            for (std::size_t w = 0; w < windows; ++w) {
+                count = scanInPlace(group, from + w * windowSize, copies[0], values, count);
+            }
+            open = group;
+        } else if (windows != 0) {
             OpenGroup group = open;
             LookAhead next = lookAhead(from, copies[0]);
             for (std::size_t w = 0; w < windows; ++w) {
@@ -218,9 +226,10 @@ private:
     }
 
     // A kernel whose window is in memory closes or packs it where it is, in
-    // its turn.
-    __attribute__((always_inline)) std::size_t scanInPlace(const char* window, std::uint8_t* values,
-                                                           std::size_t count) {
+    // its turn; one that packs in its turn packs to copy and reads it back.
+    __attribute__((always_inline)) static std::size_t scanInPlace(OpenGroup& open, const char* window,
+                                                                  std::uint8_t* copy, std::uint8_t* values,
+                                                                  std::size_t count) {
         typename Kernel::Bytes bytes = Kernel::load(window);
         std::uint64_t digits = Kernel::digits(bytes);
         std::uint64_t kept = digits | Kernel::terminators(bytes);
@@ -233,14 +242,24 @@ private:
             // Closed where single ignored bytes part groups, packed otherwise.
             if (const std::uint64_t movers = ValueMasks::gapClosers(digits, kept, open.pending, stray);
                 movers != 0) {
-                Kernel::pullDown(bytes, movers >> 1);
+                if constexpr (Kernel::packsInPlace) {
+                    Kernel::pullDown(bytes, movers >> 1);
+                } else {
+                    bytes = Kernel::pullDown(bytes, movers >> 1);
+                }
                 digits = ValueMasks::closed(digits, movers);
                 kept = ValueMasks::closed(kept, movers);
-            } else {
+            } else if constexpr (Kernel::packsInPlace) {
                 const unsigned size = Bits::count(kept);
                 Kernel::pack(bytes, kept);
                 digits = Kernel::packedDigits(bytes);
                 kept = ValueMasks::firstBits(size);
+            } else {
+                const unsigned size = Bits::count(kept);
+                Kernel::packTo(bytes, kept, copy);
+                bytes = Kernel::loadPacked(copy);
+                kept = ValueMasks::firstBits(size);
+                digits = Kernel::digits(bytes) & kept;
             }
         }
         return storeValues(open, bytes, digits, kept, before, values, count);
