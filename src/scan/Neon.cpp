@@ -42,11 +42,11 @@ struct NeonLanes {
     // Packs in its turn: on these narrower cores telling every window's
     // masks a window ahead costs more than it saves (llvm-mca per 64 bytes:
     // Cortex-A72 compact 103 cycles against 118, split 123 against 142;
-    // Cortex-A53 compact 303 against 355). llvm-mca does not model the wait
-    // of a packed window's loads for its stores, which on x86-64 costs the
-    // AVX2 kernel a third on random bytes: where most windows are packed,
-    // a Cortex-A72 may lose what compact, pretty-printed and decimal input
-    // gain.
+    // Cortex-A53 compact 303 against 355). llvm-mca cannot show the wait of
+    // a packed window's loads for the stores that wrote it, which on x86-64
+    // costs the AVX2 kernel a third on random bytes: where most windows are
+    // packed, a Cortex-A72 may lose what compact, pretty-printed and decimal
+    // input gain.
     static constexpr bool packsInTurn = true;
     static constexpr bool windowApart = false;
     static constexpr std::size_t width = 16;
