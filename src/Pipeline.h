@@ -33,6 +33,10 @@ public:
     // must hold maxOutput(n) bytes. Returns the number of bytes written.
     std::size_t convert(const char* in, std::size_t n, std::uint8_t* out);
 
+    // Whether convert() runs a block scanner: on every path but the bytewise
+    // one that the CPU supports.
+    bool scansInBlocks() const { return blockScanner != nullptr; }
+
 private:
     std::size_t scanBytes(const char* in, std::size_t n, std::uint8_t* out);
 

@@ -76,6 +76,9 @@ std::string mutate(std::mt19937& random, std::string text) {
 
 using BlockPath = EachScanPath;
 
+// Else every test below would compare the bytewise scanner with itself.
+TEST_P(BlockPath, RunsABlockScanner) { EXPECT_TRUE(Pipeline(GetParam()).scansInBlocks()); }
+
 TEST_P(BlockPath, MatchesBytewiseScannerOnRandomInputs) {
     const ScanPath path = GetParam();
     const unsigned seed = 20261209;
