@@ -19,37 +19,24 @@ constexpr unsigned windowWords = blockscan::windowSize / wordBytes;
 template <class W = Word> constexpr W repeat(unsigned byte) { return static_cast<W>(~W{0} / 0xFFu * byte); }
 
 void storeLittle(void* p, std::uint64_t word) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
+    word = littleEndian(word);
     std::memcpy(p, &word, 8);
 }
 
 [[maybe_unused]] std::uint32_t loadLittle32(const void* p) {
     std::uint32_t word = 0;
     std::memcpy(&word, p, 4);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap32(word);
-#endif
-    return word;
+    return littleEndian(word);
 }
 
 Word loadWord(const void* p) {
-    if constexpr (wordBytes == 8) {
-        return loadLittle(p);
-    } else {
-        return loadLittle32(p);
-    }
+    Word word = 0;
+    std::memcpy(&word, p, wordBytes);
+    return littleEndian(word);
 }
 
 void storeWord(void* p, Word word) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    if constexpr (wordBytes == 8) {
-        word = __builtin_bswap64(word);
-    } else {
-        word = __builtin_bswap32(word);
-    }
-#endif
+    word = littleEndian(word);
     std::memcpy(p, &word, wordBytes);
 }
 

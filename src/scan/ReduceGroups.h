@@ -5,14 +5,26 @@
 #include <cstdint>
 #include <cstring>
 
+// A 32- or 64-bit word's bytes swapped on a big-endian machine, so that
+// the word as memcpy reads or writes it is in little-endian order there too.
+template <class W> W littleEndian(W word) {
+    static_assert(sizeof word == 4 || sizeof word == 8, "a 32- or 64-bit word");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    if constexpr (sizeof word == 8) {
+        return __builtin_bswap64(word);
+    } else {
+        return __builtin_bswap32(word);
+    }
+#else
+    return word;
+#endif
+}
+
 // Little-endian 64-bit load, whatever the machine's byte order.
 inline std::uint64_t loadLittle(const void* p) {
     std::uint64_t word = 0;
     std::memcpy(&word, p, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
-    return word;
+    return littleEndian(word);
 }
 
 // Division by 6, rounded down, as a multiply and a shift: exact for every
