@@ -129,6 +129,21 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
     }
 }
 
+// Long stretches with many gaps and with none, in one call and in calls of
+// 64 KiB and a little more, so that a path that packs every window where
+// many need it starts and stops doing so within a call.
+TEST_P(BlockPath, LongStretchesWithGapsAndWithout) {
+    const ScanPath path = GetParam();
+    std::mt19937 random(11);
+    std::string text;
+    for (int stretch = 0; stretch < 6; ++stretch) {
+        text += stretch % 2 == 0 ? noise(random, 70000) : generate(random, stretch % 4, 6000);
+    }
+    const Bytes expected = convert(ScanPath::bytes, text, {text.size()});
+    ASSERT_EQ(convert(path, text, {text.size()}), expected);
+    ASSERT_EQ(convert(path, text, {65536 + 3, 4096, 1}), expected) << "in pieces";
+}
+
 INSTANTIATE_TEST_SUITE_P(Path, BlockPath, testing::ValuesIn(blockScanPaths()), scanPathTestName);
 
 } // namespace

@@ -34,7 +34,6 @@ struct Avx2Lanes {
     // (Zen 4, random bytes: 1788 MB/s packed ahead, 1228 in its turn; digits
     // in keys 1944 against 1768; compact, split and mesh within 5 %).
     static constexpr bool packsInTurn = false;
-    static constexpr bool windowApart = true;
     static constexpr std::size_t width = 32;
 
     static Chunk loadRaw(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }

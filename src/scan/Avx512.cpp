@@ -43,7 +43,6 @@ constexpr std::uint8_t reduceOrder[64] = {1,  5,  9,  13, 17, 21, 0, 0, 0,  4,  
 // vectors.)
 struct Avx512Kernel {
     using Bytes = __m512i;
-    static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = true;
     using Bits = BuiltinBits;
 

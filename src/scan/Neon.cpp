@@ -48,7 +48,6 @@ struct NeonLanes {
     // packed, a Cortex-A72 may lose what compact, pretty-printed and decimal
     // input gain.
     static constexpr bool packsInTurn = true;
-    static constexpr bool windowApart = false;
     static constexpr std::size_t width = 16;
 
     static Chunk loadRaw(const void* p) { return vld1q_u8(static_cast<const std::uint8_t*>(p)); }

@@ -237,7 +237,6 @@ constexpr GroupWeights groupWeights = GroupWeights::make();
 // from the three bytes up to its last digit: only the bytes of the group
 // before it need leaving out, and how far back that ended says how many.
 struct PortableKernel {
-    static constexpr bool windowApart = false;
     static constexpr bool packsCheaply = false;
     static constexpr bool packsInPlace = true;
     static constexpr bool packsInTurn = false;

@@ -24,7 +24,7 @@
 //                                mask selects, in order, at out (8 bytes written)
 //   countBefore<piece>(mask)     the bits set in mask below bit 8 * piece
 //   reduce(values, groups, out)  as the block scanner's reduce
-//   windowApart, packsInTurn     as the block scanner's
+//   packsInTurn                  as the block scanner's
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
@@ -47,7 +47,6 @@ template <class Lanes> struct ShuffleKernel {
     static constexpr bool packsInPlace = false;
     static constexpr bool packsInTurn = Lanes::packsInTurn;
     using Bits = BuiltinBits;
-    static constexpr bool windowApart = Lanes::windowApart;
 
     struct Bytes {
         Chunk chunk[chunks];

@@ -32,7 +32,6 @@ struct Ssse3Lanes {
     using Chunk = __m128i;
     // Packs ahead, as the AVX2 kernel does and for the same reason.
     static constexpr bool packsInTurn = false;
-    static constexpr bool windowApart = true;
     static constexpr std::size_t width = 16;
 
     static Chunk loadRaw(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
