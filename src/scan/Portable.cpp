@@ -239,7 +239,6 @@ constexpr GroupWeights groupWeights = GroupWeights::make();
 struct PortableKernel {
     static constexpr bool packsCheaply = false;
     static constexpr bool packsInPlace = true;
-    static constexpr bool packsInTurn = false;
     using Bits = PortableBits;
 
     // The window at at + 8, 8-byte aligned, the two bytes before it at 6
