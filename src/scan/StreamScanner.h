@@ -192,7 +192,7 @@ private:
             if (w + 1 < windows) {
                 next = lookAhead<packs>(from + (w + 1) * windowSize, copies[(w + 1) % 2]);
             }
-            count = scanAhead<packs>(group, from + w * windowSize, current, copies[w % 2], values, count);
+            count = scanAhead(group, from + w * windowSize, current, copies[w % 2], values, count);
         }
         open = group;
         return count;
@@ -237,7 +237,6 @@ private:
         return a;
     }
 
-    template <Packs packs>
     __attribute__((always_inline)) static std::size_t scanAhead(OpenGroup& group, const char* window,
                                                                 const LookAhead& ahead, std::uint8_t* copy,
                                                                 std::uint8_t* values, std::size_t count) {
@@ -248,7 +247,7 @@ private:
         std::uint64_t digits = ahead.digits;
         const std::uint16_t before = group.lastTwo;
         group.lastTwo = lastTwoKept(window, kept, before);
-        bool packed = packs == Packs::every || ahead.packing == LookAhead::packedAhead;
+        bool packed = ahead.packing == LookAhead::packedAhead;
         // A branch, predicted, not a select on the open group's digits,
         // which the next window would wait for.
         const bool packLate = ahead.packing == LookAhead::packedIfOpen && group.pending != 0;
