@@ -34,6 +34,9 @@ struct Avx2Lanes {
     // (Zen 4, random bytes: 1788 MB/s packed ahead, 1228 in its turn; digits
     // in keys 1944 against 1768; compact, split and mesh within 5 %).
     static constexpr bool packsInTurn = false;
+    // Loaded: each piece is then one instruction, not three, and AVX2 ran
+    // 2 to 4 % faster (the shuffle taking its order from memory as well).
+    static constexpr bool readsMaskBytes = true;
     static constexpr std::size_t width = 32;
 
     static Chunk loadRaw(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
@@ -78,10 +81,12 @@ struct Avx2Lanes {
         return _mm256_add_epi8(r, _mm256_shuffle_epi8(times100, d));
     }
 
+    // The order read with the shuffle, 16 bytes of which only the first 8
+    // matter, from the row of the half that piece is in.
     template <std::size_t piece> static void store8(std::uint8_t* out, Chunk c, unsigned mask) {
         const __m128i half = piece < 2 ? _mm256_castsi256_si128(c) : _mm256_extracti128_si256(c, 1);
         const __m128i order =
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(packTable.rows[mask] + 8 * (piece % 2)));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(packTable.rows[piece % 2][mask]));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(half, order));
     }
     template <std::size_t piece> static unsigned countBefore(std::uint64_t mask) {

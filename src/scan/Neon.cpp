@@ -48,6 +48,8 @@ struct NeonLanes {
     // packed, a Cortex-A72 may lose what compact, pretty-printed and decimal
     // input gain.
     static constexpr bool packsInTurn = true;
+    // A piece of a mask is one instruction (ubfx) from the register.
+    static constexpr bool readsMaskBytes = false;
     static constexpr std::size_t width = 16;
 
     static Chunk loadRaw(const void* p) { return vld1q_u8(static_cast<const std::uint8_t*>(p)); }
@@ -101,9 +103,10 @@ struct NeonLanes {
 
     template <std::size_t piece> static void store8(std::uint8_t* out, Chunk c, unsigned mask) {
 #if defined(__aarch64__)
-        vst1_u8(out, vqtbl1_u8(c, vld1_u8(packTable.rows[mask] + 8 * piece)));
+        vst1_u8(out, vqtbl1_u8(c, vld1_u8(packTable.rows[piece][mask])));
 #else
-        vst1_u8(out, vtbl1_u8(piece == 0 ? vget_low_u8(c) : vget_high_u8(c), vld1_u8(packTable.rows[mask])));
+        vst1_u8(out,
+                vtbl1_u8(piece == 0 ? vget_low_u8(c) : vget_high_u8(c), vld1_u8(packTable.rows[0][mask])));
 #endif
     }
 

@@ -25,6 +25,8 @@
 //   countBefore<piece>(mask)     the bits set in mask below bit 8 * piece
 //   reduce(values, groups, out)  as the block scanner's reduce
 //   packsInTurn                  as the block scanner's
+//   readsMaskBytes               true where an 8-bit piece of a mask costs
+//                                less loaded from memory than shifted out
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
@@ -32,6 +34,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace blockscan {
 
@@ -88,7 +91,7 @@ template <class Lanes> struct ShuffleKernel {
         return r;
     }
 
-    static void packTo(const Bytes& b, std::uint64_t mask, std::uint8_t* copy) { compress<0>(b, mask, copy); }
+    static void packTo(const Bytes& b, std::uint64_t mask, std::uint8_t* copy) { compress(b, mask, copy); }
 
     // The value of its group so far at each byte: the digit, plus 10 and 100
     // times the one and two bytes before where tens and hundreds say so.
@@ -109,7 +112,7 @@ template <class Lanes> struct ShuffleKernel {
                 withTens, Lanes::both(Lanes::template prior<2>(c, earlier), hundredsAt[i]));
             earlier = c;
         }
-        compress<0>(running, take, out);
+        compress(running, take, out);
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
@@ -127,15 +130,31 @@ private:
         return Lanes::bits(m);
     }
 
-    // Stores the bytes that mask selects from piece and the pieces after it,
-    // in order, at out; each piece's place is the count of the bytes kept
-    // before it, so no store waits for the one before.
-    template <std::size_t piece> static void compress(const Bytes& b, std::uint64_t mask, std::uint8_t* out) {
+    // Stores the bytes that mask selects, in order, at out.
+    static void compress(const Bytes& b, std::uint64_t mask, std::uint8_t* out) {
+        alignas(8) std::uint8_t pieces[8] = {};
+        if constexpr (Lanes::readsMaskBytes) {
+            static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "byte k of the mask is its piece k");
+            std::memcpy(pieces, &mask, sizeof pieces);
+            // Kept in memory: GCC would take each byte from the register,
+            // which costs more on x86-64 (three instructions to one load).
+            __asm__("" : "+m"(pieces));
+        }
+        compressFrom<0>(b, mask, pieces, out);
+    }
+
+    // The bytes that mask selects from piece and the pieces after it; each
+    // piece's place is the count of the bytes kept before it, so no store
+    // waits for the one before.
+    template <std::size_t piece>
+    static void compressFrom(const Bytes& b, std::uint64_t mask, const std::uint8_t (&pieces)[8],
+                             std::uint8_t* out) {
         if constexpr (piece < windowSize / 8) {
-            const auto selected = static_cast<unsigned>((mask >> (8 * piece)) & 0xFFu);
+            const unsigned selected =
+                Lanes::readsMaskBytes ? pieces[piece] : static_cast<unsigned>((mask >> (8 * piece)) & 0xFFu);
             Lanes::template store8<piece % piecesPerChunk>(out + Lanes::template countBefore<piece>(mask),
                                                            b.chunk[piece / piecesPerChunk], selected);
-            compress<piece + 1>(b, mask, out);
+            compressFrom<piece + 1>(b, mask, pieces, out);
         }
     }
 };
