@@ -132,9 +132,15 @@ public:
     // mesh's exponents), whether a window does is a branch the CPU guesses
     // wrong about often, and packing every window, which asks nothing, is
     // faster; on tidy input it is slower (AVX2 on Zen 4, MB/s: random bytes
-    // 1843 to 2146, a mesh 1913 to 2129, compact input 2516 to 2106). So one
-    // call (a block) in 16 counts the windows it packs ahead, and where that
-    // is one in 16 or more, the 15 calls after it pack every window.
+    // 1843 to 2146, a mesh 1913 to 2129, compact input 2516 to 2106). The
+    // same holds, less sharply, where most windows must be closed (split
+    // digits, decimals, coordinates): packing one costs about as much as
+    // working out how to close it and closing it (AVX2: coordinates 2256 to
+    // 2372, decimals 2248 to 2397; closed windows mixed with tidy ones break
+    // even near one in four, one in three for SSSE3). So one call (a block)
+    // in 16 counts the windows it packs ahead and those it cannot read in
+    // place, and where the first are one in 16 or more, or the second one in
+    // three, the 15 calls after it pack every window.
     std::size_t scan(const char* from, std::size_t windows, std::uint8_t* values, std::size_t count) {
         if constexpr (Kernel::packsCheaply) {
             for (std::size_t w = 0; w < windows; ++w) {
@@ -161,8 +167,10 @@ public:
                                  : scanLookingAhead<Packs::whereNeeded>(from, windows, values, count);
         } else {
             windowsPacked = 0;
+            windowsOutOfPlace = 0;
             count = scanLookingAhead<Packs::whereNeededCounting>(from, windows, values, count);
-            packingEvery = windows != 0 && windowsPacked * 16 >= windows;
+            packingEvery =
+                windows != 0 && (windowsPacked * 16 >= windows || windowsOutOfPlace * 3 >= windows);
             callsToCount = 15;
         }
         return count;
@@ -219,6 +227,9 @@ private:
             a.moversAfterOpen = ValueMasks::gapClosers(a.digits, a.kept, 1, strayAfterOpen);
             if (strayAfterNone != 0) {
                 a.moversAfterNone = ValueMasks::gapClosers(a.digits, a.kept, 0, strayAfterNone);
+                if constexpr (packs == Packs::whereNeededCounting) {
+                    ++windowsOutOfPlace;
+                }
             }
             // Only the groups a window's own gaps part call for packing it
             // ahead. A group left open that goes on past ignored bytes at
@@ -361,10 +372,12 @@ private:
 
     OpenGroup open;
     // Calls of scan until one counts again, whether those pack every
-    // window, and the windows the counting one packed ahead.
+    // window, and the windows the counting one packed ahead and those it
+    // could not read in place after no group left open (closed or packed).
     unsigned callsToCount = 0;
     bool packingEvery = false;
     std::size_t windowsPacked = 0;
+    std::size_t windowsOutOfPlace = 0;
     // Packed copies of this window and the next.
     alignas(64) std::uint8_t copies[2][windowSize] = {};
 };
