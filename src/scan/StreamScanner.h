@@ -257,7 +257,6 @@ private:
         }
         std::uint64_t digits = ahead.digits;
         const std::uint16_t before = group.lastTwo;
-        group.lastTwo = lastTwoKept(window, kept, before);
         bool packed = ahead.packing == LookAhead::packedAhead;
         // A branch, predicted, not a select on the open group's digits,
         // which the next window would wait for.
@@ -268,9 +267,12 @@ private:
         }
         typename Kernel::Bytes bytes = packed ? Kernel::loadPacked(copy) : Kernel::load(window);
         if (packed) {
-            kept = ValueMasks::firstBits(Bits::count(kept));
+            const unsigned size = Bits::count(kept);
+            kept = ValueMasks::firstBits(size);
             digits = Kernel::digits(bytes) & kept;
+            group.lastTwo = lastTwoPacked(copy, size, before);
         } else {
+            group.lastTwo = lastTwoKept(window, kept, before);
             // Closed where single ignored bytes part groups.
             const std::uint64_t movers = group.pending != 0 ? ahead.moversAfterOpen : ahead.moversAfterNone;
             if (movers != 0) {
@@ -354,6 +356,15 @@ private:
         Kernel::storeValues(bytes, before, m.tens, m.hundreds, m.take, values + count);
         group.pending = m.pending;
         return count + m.finished(Bits::count(m.take));
+    }
+
+    // The last two of the size bytes a window packed (size is not 0), as
+    // lastTwoKept gives them: two loads, where finding them in the window
+    // takes two bit scans.
+    __attribute__((always_inline)) static std::uint16_t lastTwoPacked(const std::uint8_t* copy, unsigned size,
+                                                                      std::uint16_t before) {
+        const unsigned secondLast = copy[size > 1 ? size - 2 : 0];
+        return static_cast<std::uint16_t>((size > 1 ? secondLast : before >> 8u) | copy[size - 1] << 8u);
     }
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
