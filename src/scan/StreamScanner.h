@@ -364,7 +364,8 @@ private:
     __attribute__((always_inline)) static std::uint16_t lastTwoPacked(const std::uint8_t* copy, unsigned size,
                                                                       std::uint16_t before) {
         const unsigned secondLast = copy[size > 1 ? size - 2 : 0];
-        return static_cast<std::uint16_t>((size > 1 ? secondLast : before >> 8u) | copy[size - 1] << 8u);
+        const unsigned last = copy[size - 1];
+        return static_cast<std::uint16_t>((size > 1 ? secondLast : before >> 8u) | last << 8u);
     }
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
