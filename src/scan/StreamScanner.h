@@ -370,8 +370,8 @@ private:
 
     // The last two bytes a window keeps (kept is not 0), less '0', the later
     // one in the high byte; the earlier one from `before` when the window
-    // keeps one. Read from the window as it came, not from a packed or
-    // closed copy: the kept bytes are the same bytes in the same order.
+    // keeps one. Read from the window as it came, before it is closed or
+    // packed where it is: the kept bytes are the same bytes in the same order.
     __attribute__((always_inline)) static std::uint16_t lastTwoKept(const char* window, std::uint64_t kept,
                                                                     std::uint16_t before) {
         const unsigned last = 63u - Bits::leadingZeros(kept);
