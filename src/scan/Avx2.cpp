@@ -5,6 +5,7 @@
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
 #include "BlockScanState.h"
+#include "Kernel.h"
 #include "PackTable.h"
 #include "TargetRegion.h"
 #include "ValueMasks.h"
@@ -21,21 +22,15 @@ PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "ReduceSse.h"
 #include "ShuffleKernel.h"
-#include "StreamScanner.h"
 
+// Internal linkage: nothing compiled for this instruction set is shared.
+namespace avx2 {
 namespace {
 
 // A window as two 32-byte AVX2 registers. AVX2 shuffles bytes within each
-// 16-byte half of a register only, so the bytes before and after each byte
-// come from a permute of halves and an align.
-struct Avx2Lanes {
+// 16-byte half of a register only, so each half packs its own 8-byte pieces.
+struct Lanes {
     using Chunk = __m256i;
-    // Packs ahead: a packed window read back at once waits for its stores
-    // (Zen 4, random bytes: 1788 MB/s packed ahead, 1228 in its turn; digits
-    // in keys 1944 against 1768; compact, split and mesh within 5 %).
-    static constexpr bool packsInTurn = false;
-    // Loaded: each piece is then one instruction, not three, and AVX2 ran
-    // 2 to 4 % faster (the shuffle taking its order from memory as well).
     static constexpr bool readsMaskBytes = true;
     static constexpr std::size_t width = 32;
 
@@ -43,9 +38,10 @@ struct Avx2Lanes {
     static Chunk lessZero(Chunk c) { return _mm256_sub_epi8(c, _mm256_set1_epi8('0')); }
     // byte - '0' <= 9, unsigned: exactly the ten digits
     static Chunk isDigit(Chunk c) { return _mm256_cmpeq_epi8(_mm256_min_epu8(c, _mm256_set1_epi8(9)), c); }
-    static Chunk isTerminator(Chunk c) {
-        return _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(',' - '0')),
-                               _mm256_cmpeq_epi8(c, _mm256_set1_epi8(']' - '0')));
+    static Chunk isKept(Chunk c) {
+        return _mm256_or_si256(isDigit(c),
+                               _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(',' - '0')),
+                                               _mm256_cmpeq_epi8(c, _mm256_set1_epi8(']' - '0'))));
     }
 
     static std::uint64_t bits(const Chunk (&m)[2]) {
@@ -58,15 +54,7 @@ struct Avx2Lanes {
         out[1] = bytesOf(static_cast<std::uint32_t>(mask >> 32));
     }
 
-    static Chunk next(Chunk c, Chunk after) {
-        return _mm256_alignr_epi8(_mm256_permute2x128_si256(c, after, 0x21), c, 1);
-    }
-    template <int k> static Chunk prior(Chunk c, Chunk before) {
-        return _mm256_alignr_epi8(c, _mm256_permute2x128_si256(before, c, 0x21), 16 - k);
-    }
-    static Chunk select(Chunk mask, Chunk a, Chunk b) { return _mm256_blendv_epi8(b, a, mask); }
     static Chunk both(Chunk a, Chunk b) { return _mm256_and_si256(a, b); }
-    static Chunk splat16(std::uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
 
     // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, looked up.
     static Chunk addTimes10(Chunk r, Chunk d) {
@@ -110,10 +98,11 @@ private:
 };
 
 } // namespace
+} // namespace avx2
 
 __attribute__((flatten)) std::size_t scanAvx2(BlockScanState& carry, const char* in, std::size_t n,
                                               std::uint8_t* out) {
-    return blockscan::scanBlocks<blockscan::ShuffleKernel<Avx2Lanes>>(carry, in, n, out);
+    return blockscan::scanBlocks<blockscan::ShuffleKernel<avx2::Lanes>>(carry, in, n, out);
 }
 
 PIXSTREAM_TARGET_END

@@ -5,6 +5,7 @@
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
 #include "BlockScanState.h"
+#include "Kernel.h"
 #include "PackTable.h"
 #include "ReduceGroups.h"
 #include "TargetRegion.h"
@@ -25,8 +26,9 @@ PIXSTREAM_TARGET_BEGIN("fpu=neon")
 #endif
 
 #include "ShuffleKernel.h"
-#include "StreamScanner.h"
 
+// Internal linkage: nothing compiled for this instruction set is shared.
+namespace neon {
 namespace {
 
 // Bit j of an 8-bit mask stands for byte j of its 8-byte half.
@@ -37,17 +39,8 @@ constexpr std::uint8_t bitWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8
 // 256, as wanted), so no lookup table gives the tens and hundreds. The few
 // operations 32-bit ARM lacks (16-byte table lookups, pairwise adds of
 // 16-byte vectors) have an equivalent on 8-byte halves there.
-struct NeonLanes {
+struct Lanes {
     using Chunk = uint8x16_t;
-    // Packs in its turn: on these narrower cores telling every window's
-    // masks a window ahead costs more than it saves (llvm-mca per 64 bytes:
-    // Cortex-A72 compact 103 cycles against 118, split 123 against 142;
-    // Cortex-A53 compact 303 against 355). llvm-mca cannot show the wait of
-    // a packed window's loads for the stores that wrote it, which on x86-64
-    // costs the AVX2 kernel a third on random bytes: where most windows are
-    // packed, a Cortex-A72 may lose what compact, pretty-printed and decimal
-    // input gain.
-    static constexpr bool packsInTurn = true;
     // A piece of a mask is one instruction (ubfx) from the register.
     static constexpr bool readsMaskBytes = false;
     static constexpr std::size_t width = 16;
@@ -56,9 +49,9 @@ struct NeonLanes {
     static Chunk lessZero(Chunk c) { return vsubq_u8(c, vdupq_n_u8('0')); }
     // byte - '0' <= 9, unsigned: exactly the ten digits
     static Chunk isDigit(Chunk c) { return vcleq_u8(c, vdupq_n_u8(9)); }
-    static Chunk isTerminator(Chunk c) {
-        return vorrq_u8(vceqq_u8(c, vdupq_n_u8(static_cast<std::uint8_t>(',' - '0'))),
-                        vceqq_u8(c, vdupq_n_u8(']' - '0')));
+    static Chunk isKept(Chunk c) {
+        return vorrq_u8(isDigit(c), vorrq_u8(vceqq_u8(c, vdupq_n_u8(static_cast<std::uint8_t>(',' - '0'))),
+                                             vceqq_u8(c, vdupq_n_u8(']' - '0'))));
     }
 
     // Every byte keeps its own bit, and three rounds of pairwise sums leave
@@ -93,11 +86,7 @@ struct NeonLanes {
 #endif
     }
 
-    static Chunk next(Chunk c, Chunk after) { return vextq_u8(c, after, 1); }
-    template <int k> static Chunk prior(Chunk c, Chunk before) { return vextq_u8(before, c, 16 - k); }
-    static Chunk select(Chunk mask, Chunk a, Chunk b) { return vbslq_u8(mask, a, b); }
     static Chunk both(Chunk a, Chunk b) { return vandq_u8(a, b); }
-    static Chunk splat16(std::uint16_t v) { return vreinterpretq_u8_u16(vdupq_n_u16(v)); }
     static Chunk addTimes10(Chunk r, Chunk d) { return vmlaq_u8(r, d, vdupq_n_u8(10)); }
     static Chunk addTimes100(Chunk r, Chunk d) { return vmlaq_u8(r, d, vdupq_n_u8(100)); }
 
@@ -135,12 +124,13 @@ private:
 };
 
 } // namespace
+} // namespace neon
 
-// flatten: the algorithm (StreamScanner.h) and the kernel inlined into this
+// flatten: the algorithm (ScanBlocks.h) and the kernel inlined into this
 // one function, which alone runs with NEON.
 __attribute__((flatten)) std::size_t scanNeon(BlockScanState& carry, const char* in, std::size_t n,
                                               std::uint8_t* out) {
-    return blockscan::scanBlocks<blockscan::ShuffleKernel<NeonLanes>>(carry, in, n, out);
+    return blockscan::scanBlocks<blockscan::ShuffleKernel<neon::Lanes>>(carry, in, n, out);
 }
 
 #if defined(PIXSTREAM_NEON_REGION)

@@ -9,28 +9,24 @@
 //   Chunk                        width bytes in a register
 //   loadRaw(p)                   width bytes from p
 //   lessZero(c)                  each byte less '0'
-//   isDigit(c), isTerminator(c)  0xFF where a byte (less '0') is a digit,
-//                                ',' or ']', else 0
+//   isDigit(c), isKept(c)        0xFF where a byte (less '0') is a digit, or a
+//                                digit, ',' or ']', else 0
 //   bits(chunks)                 bit i set where byte i of the window is 0xFF
 //   spread(mask, chunks)         the inverse: byte i 0xFF where bit i is set
-//   next(c, after)               byte i replaced by byte i + 1, after's first last
-//   prior<k>(c, before)          byte i replaced by byte i - k, before's last first
-//   select(mask, a, b)           a where mask is 0xFF, b where it is 0
 //   both(a, b)                   bitwise and
-//   splat16(v)                   v in every 16-bit lane (the low byte first)
 //   addTimes10(r, d), addTimes100(r, d)
-//                                r plus 10 d, 100 d modulo 256 (d 0 to 9)
+//                                r plus 10 d, 100 d modulo 256 (d 0 to 9, and
+//                                0 for a byte that is not a digit)
 //   store8<piece>(out, c, mask)  the bytes of 8-byte piece of c that the 8-bit
 //                                mask selects, in order, at out (8 bytes written)
 //   countBefore<piece>(mask)     the bits set in mask below bit 8 * piece
 //   reduce(values, groups, out)  as the block scanner's reduce
-//   packsInTurn                  as the block scanner's
 //   readsMaskBytes               true where an 8-bit piece of a mask costs
 //                                less loaded from memory than shifted out
 //
 // Templates only, compiled in each kernel's target region (TargetRegion.h).
 
-#include "StreamScanner.h"
+#include "ScanBlocks.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -44,75 +40,49 @@ template <class Lanes> struct ShuffleKernel {
     static constexpr std::size_t piecesPerChunk = Lanes::width / 8;
     static_assert(chunks * Lanes::width == windowSize, "a window is whole chunks");
     // Eight bytes stored for each 8-byte piece: the last piece starts at
-    // most 56 bytes in, so packing writes within a window's size.
+    // most 56 bytes in, so a compress writes within a window's size.
     static_assert(storeSlack >= windowSize, "room for the 8-byte stores");
-    static constexpr bool packsCheaply = false;
-    static constexpr bool packsInPlace = false;
-    static constexpr bool packsInTurn = Lanes::packsInTurn;
     using Bits = BuiltinBits;
 
-    struct Bytes {
-        Chunk chunk[chunks];
-    };
-
-    static Bytes loadPacked(const void* p) {
-        Bytes b{};
+    static std::size_t compress(const char* window, std::uint8_t* out) {
+        Chunk bytes[chunks];
+        Chunk kept[chunks];
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
-            b.chunk[i] = Lanes::loadRaw(static_cast<const std::uint8_t*>(p) + i * Lanes::width);
+            bytes[i] = Lanes::lessZero(Lanes::loadRaw(window + i * Lanes::width));
+            kept[i] = Lanes::isKept(bytes[i]);
         }
-        return b;
+        const std::uint64_t mask = Lanes::bits(kept);
+        store(bytes, mask, out);
+        return Bits::count(mask);
     }
 
-    static Bytes load(const char* window) {
-        Bytes b = loadPacked(window);
-        // A loop, not std::transform: an instance of a standard template
-        // compiled here would be shared with code outside the target region.
-#pragma GCC unroll 8
-        for (Chunk& c : b.chunk) {
-            // cppcheck-suppress useStlAlgorithm
-            c = Lanes::lessZero(c);
-        }
-        return b;
-    }
-
-    static std::uint64_t digits(const Bytes& b) { return bitsWhere<Lanes::isDigit>(b); }
-    static std::uint64_t terminators(const Bytes& b) { return bitsWhere<Lanes::isTerminator>(b); }
-
-    static Bytes pullDown(const Bytes& b, std::uint64_t mask) {
-        Chunk pulled[chunks];
-        Lanes::spread(mask, pulled);
-        Bytes r{};
+    static std::uint64_t digits(const std::uint8_t* dense) {
+        Chunk m[chunks];
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
-            const Chunk after = b.chunk[i + 1 < chunks ? i + 1 : i];
-            r.chunk[i] = Lanes::select(pulled[i], Lanes::next(b.chunk[i], after), b.chunk[i]);
+            m[i] = Lanes::isDigit(Lanes::loadRaw(dense + i * Lanes::width));
         }
-        return r;
+        return Lanes::bits(m);
     }
 
-    static void packTo(const Bytes& b, std::uint64_t mask, std::uint8_t* copy) { compress(b, mask, copy); }
-
-    // The value of its group so far at each byte: the digit, plus 10 and 100
-    // times the one and two bytes before where tens and hundreds say so.
-    static void storeValues(const Bytes& b, std::uint16_t before, std::uint64_t tens, std::uint64_t hundreds,
+    // The bytes before each byte are loaded from one and two places back,
+    // which the buffer has, rather than shifted in across registers.
+    static void storeValues(const std::uint8_t* dense, std::uint64_t tens, std::uint64_t hundreds,
                             std::uint64_t take, std::uint8_t* out) {
         Chunk tensAt[chunks];
         Chunk hundredsAt[chunks];
         Lanes::spread(tens, tensAt);
         Lanes::spread(hundreds, hundredsAt);
-        Chunk earlier = Lanes::splat16(before);
-        Bytes running{};
+        Chunk running[chunks];
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < chunks; ++i) {
-            const Chunk c = b.chunk[i];
+            const std::uint8_t* const at = dense + i * Lanes::width;
             const Chunk withTens =
-                Lanes::addTimes10(c, Lanes::both(Lanes::template prior<1>(c, earlier), tensAt[i]));
-            running.chunk[i] = Lanes::addTimes100(
-                withTens, Lanes::both(Lanes::template prior<2>(c, earlier), hundredsAt[i]));
-            earlier = c;
+                Lanes::addTimes10(Lanes::loadRaw(at), Lanes::both(Lanes::loadRaw(at - 1), tensAt[i]));
+            running[i] = Lanes::addTimes100(withTens, Lanes::both(Lanes::loadRaw(at - 2), hundredsAt[i]));
         }
-        compress(running, take, out);
+        store(running, take, out);
     }
 
     static std::uint8_t* reduce(const std::uint8_t* values, std::size_t groups, std::uint8_t* out) {
@@ -120,41 +90,31 @@ template <class Lanes> struct ShuffleKernel {
     }
 
 private:
-    // Bit i set where byte i passes the test.
-    template <Chunk (*test)(Chunk)> static std::uint64_t bitsWhere(const Bytes& b) {
-        Chunk m[chunks];
-#pragma GCC unroll 8
-        for (std::size_t i = 0; i < chunks; ++i) {
-            m[i] = test(b.chunk[i]);
-        }
-        return Lanes::bits(m);
-    }
-
     // Stores the bytes that mask selects, in order, at out.
-    static void compress(const Bytes& b, std::uint64_t mask, std::uint8_t* out) {
+    static void store(const Chunk (&c)[chunks], std::uint64_t mask, std::uint8_t* out) {
         alignas(8) std::uint8_t pieces[8] = {};
         if constexpr (Lanes::readsMaskBytes) {
             static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "byte k of the mask is its piece k");
             std::memcpy(pieces, &mask, sizeof pieces);
             // Kept in memory: GCC would take each byte from the register,
-            // which costs more on x86-64 (three instructions to one load).
+            // three instructions where one load does.
             __asm__("" : "+m"(pieces));
         }
-        compressFrom<0>(b, mask, pieces, out);
+        storeFrom<0>(c, mask, pieces, out);
     }
 
     // The bytes that mask selects from piece and the pieces after it; each
     // piece's place is the count of the bytes kept before it, so no store
     // waits for the one before.
     template <std::size_t piece>
-    static void compressFrom(const Bytes& b, std::uint64_t mask, const std::uint8_t (&pieces)[8],
-                             std::uint8_t* out) {
+    static void storeFrom(const Chunk (&c)[chunks], std::uint64_t mask, const std::uint8_t (&pieces)[8],
+                          std::uint8_t* out) {
         if constexpr (piece < windowSize / 8) {
             const unsigned selected =
                 Lanes::readsMaskBytes ? pieces[piece] : static_cast<unsigned>((mask >> (8 * piece)) & 0xFFu);
             Lanes::template store8<piece % piecesPerChunk>(out + Lanes::template countBefore<piece>(mask),
-                                                           b.chunk[piece / piecesPerChunk], selected);
-            compressFrom<piece + 1>(b, mask, pieces, out);
+                                                           c[piece / piecesPerChunk], selected);
+            storeFrom<piece + 1>(c, mask, pieces, out);
         }
     }
 };

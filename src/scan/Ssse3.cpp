@@ -5,6 +5,7 @@
 // Every shared header first, compiled for the baseline; the templates of
 // the algorithm inside the target region (TargetRegion.h).
 #include "BlockScanState.h"
+#include "Kernel.h"
 #include "PackTable.h"
 #include "TargetRegion.h"
 #include "ValueMasks.h"
@@ -21,18 +22,15 @@ PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "ReduceSse.h"
 #include "ShuffleKernel.h"
-#include "StreamScanner.h"
 
+// Internal linkage: nothing compiled for this instruction set is shared.
+namespace ssse3 {
 namespace {
 
 // A window as four 16-byte SSE registers, for x86-64 CPUs without AVX2:
-// the same shuffles as the AVX2 kernel on half the width. SSSE3 has no
-// byte blend, so a select is three logic operations.
-struct Ssse3Lanes {
+// the same shuffles as the AVX2 kernel on half the width.
+struct Lanes {
     using Chunk = __m128i;
-    // Packs ahead, as the AVX2 kernel does and for the same reason.
-    static constexpr bool packsInTurn = false;
-    // Shifted out: loaded, as for AVX2, it ran 1 to 2 % slower here.
     static constexpr bool readsMaskBytes = false;
     static constexpr std::size_t width = 16;
 
@@ -40,9 +38,9 @@ struct Ssse3Lanes {
     static Chunk lessZero(Chunk c) { return _mm_sub_epi8(c, _mm_set1_epi8('0')); }
     // byte - '0' <= 9, unsigned: exactly the ten digits
     static Chunk isDigit(Chunk c) { return _mm_cmpeq_epi8(_mm_min_epu8(c, _mm_set1_epi8(9)), c); }
-    static Chunk isTerminator(Chunk c) {
-        return _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(',' - '0')),
-                            _mm_cmpeq_epi8(c, _mm_set1_epi8(']' - '0')));
+    static Chunk isKept(Chunk c) {
+        return _mm_or_si128(isDigit(c), _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(',' - '0')),
+                                                     _mm_cmpeq_epi8(c, _mm_set1_epi8(']' - '0'))));
     }
 
     static std::uint64_t bits(const Chunk (&m)[4]) {
@@ -65,13 +63,7 @@ struct Ssse3Lanes {
         }
     }
 
-    static Chunk next(Chunk c, Chunk after) { return _mm_alignr_epi8(after, c, 1); }
-    template <int k> static Chunk prior(Chunk c, Chunk before) { return _mm_alignr_epi8(c, before, 16 - k); }
-    static Chunk select(Chunk mask, Chunk a, Chunk b) {
-        return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-    }
     static Chunk both(Chunk a, Chunk b) { return _mm_and_si128(a, b); }
-    static Chunk splat16(std::uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
 
     // (10 * d) and (100 * d) modulo 256 for the digits d = 0 to 9, looked up.
     static Chunk addTimes10(Chunk r, Chunk d) {
@@ -98,10 +90,11 @@ struct Ssse3Lanes {
 };
 
 } // namespace
+} // namespace ssse3
 
 __attribute__((flatten)) std::size_t scanSsse3(BlockScanState& carry, const char* in, std::size_t n,
                                                std::uint8_t* out) {
-    return blockscan::scanBlocks<blockscan::ShuffleKernel<Ssse3Lanes>>(carry, in, n, out);
+    return blockscan::scanBlocks<blockscan::ShuffleKernel<ssse3::Lanes>>(carry, in, n, out);
 }
 
 PIXSTREAM_TARGET_END
