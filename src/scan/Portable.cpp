@@ -158,14 +158,14 @@ struct Kernel {
     // a store and an add a byte, and no branch that input could make
     // random.
     static std::size_t compress(const char* window, std::uint8_t* out) {
-        std::size_t size = 0;
+        std::uint8_t* end = out; // a pointer, not an index: one register for the store's address
 #pragma GCC unroll 16
         for (std::size_t i = 0; i < blockscan::windowSize; ++i) {
             const unsigned code = denseCodes.of[static_cast<unsigned char>(window[i])];
-            out[size] = static_cast<std::uint8_t>(code);
-            size += code >> 8;
+            *end = static_cast<std::uint8_t>(code);
+            end += code >> 8;
         }
-        return size;
+        return static_cast<std::size_t>(end - out);
     }
 
     // Each word's high bits or-ed into its lane, which moves down a bit for
