@@ -18,7 +18,6 @@
 #include <immintrin.h>
 
 PIXSTREAM_TARGET_BEGIN("avx2,bmi,bmi2,lzcnt,popcnt")
-PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "ReduceSse.h"
 #include "ShuffleKernel.h"

@@ -18,7 +18,6 @@
 #include <immintrin.h>
 
 PIXSTREAM_TARGET_BEGIN("ssse3,popcnt")
-PIXSTREAM_SCHEDULE_BY_PRESSURE
 
 #include "ReduceSse.h"
 #include "ShuffleKernel.h"

@@ -20,18 +20,6 @@
 #define PIXSTREAM_TARGET_BEGIN(isa) PIXSTREAM_PRAGMA(GCC push_options) PIXSTREAM_PRAGMA(GCC target(isa))
 #define PIXSTREAM_TARGET_END PIXSTREAM_PRAGMA(GCC pop_options)
 #endif
-
-// Inside a region, has GCC schedule instructions before it allocates
-// registers too, minding how many values are live. On x86 it schedules only
-// after allocation by default, and the byte-shuffle kernels' windows keep
-// more values live than there are registers: GCC 12 then kept the values
-// carried from window to window in memory (AVX2, compact input: 2.7 to 3.4
-// GB/s in memory on Zen 4). The AVX-512 kernel is faster without it.
-#if defined(__GNUC__) && !defined(__clang__)
-#define PIXSTREAM_SCHEDULE_BY_PRESSURE PIXSTREAM_PRAGMA(GCC optimize("schedule-insns", "sched-pressure"))
-#else
-#define PIXSTREAM_SCHEDULE_BY_PRESSURE
-#endif
 // NOLINTEND(cppcoreguidelines-macro-usage)
 
 #endif
