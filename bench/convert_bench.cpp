@@ -46,10 +46,10 @@ void run(benchmark::State& state, ScanPath path, Layout layout) {
 
 const bool registered = [] {
     for (int l = 0; l < layoutCount; ++l) {
-        for (const ScanPath path : allScanPaths) {
-            if (supported(path)) {
-                benchmark::RegisterBenchmark((std::string(scanPathName(path)) + "/" + layoutNames[l]).c_str(),
-                                             run, path, static_cast<Layout>(l));
+        for (const ScanPath& path : scanPaths()) {
+            if (path.supported()) {
+                benchmark::RegisterBenchmark((std::string(path.name) + "/" + layoutNames[l]).c_str(), run,
+                                             path, static_cast<Layout>(l));
             }
         }
     }

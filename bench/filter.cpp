@@ -7,23 +7,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    const ScanPath* const end = std::end(allScanPaths);
-    const ScanPath* const chosen = std::find_if(std::begin(allScanPaths), end, [&](ScanPath path) {
-        return argc == 2 && std::strcmp(argv[1], scanPathName(path)) == 0 && supported(path);
+    const ScanPathList paths = scanPaths();
+    const ScanPath* const chosen = std::find_if(paths.begin(), paths.end(), [&](const ScanPath& path) {
+        return argc == 2 && std::strcmp(argv[1], path.name) == 0 && path.supported();
     });
-    if (chosen != end) {
+    if (chosen != paths.end()) {
         Pipeline pipeline(*chosen);
         return convertStream(pipeline, 30, STDIN_FILENO, STDOUT_FILENO);
     }
     std::fputs("usage: pixstream-filter PATH, one of the scan paths this CPU supports:", stderr);
-    for (const ScanPath path : allScanPaths) {
-        if (supported(path)) {
-            std::fprintf(stderr, " %s", scanPathName(path));
+    for (const ScanPath& path : paths) {
+        if (path.supported()) {
+            std::fprintf(stderr, " %s", path.name);
         }
     }
     std::fputc('\n', stderr);

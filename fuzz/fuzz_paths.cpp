@@ -1,12 +1,17 @@
 // Each block scan path against the bytewise path, both fed the same text in
 // the same pieces the fuzzer chooses, so that windows start at every offset:
 // after every piece both must have written the same bytes. Catches a value
-// read differently, state lost between windows or between pieces, and
-// output held back to a later piece.
+// read differently, state lost between windows, blocks or pieces, and output
+// held back to a later piece.
 //
-// Input: one byte choosing the path (modulo 5: portable, AVX2, AVX-512,
-// NEON, SSSE3; a path the CPU lacks is skipped), one byte k, then k bytes of piece
-// sizes (0 to 255, used in turn), then the text.
+// Input: one byte choosing the path (modulo the number of block paths this
+// build has, in the order of their table: on x86-64 AVX-512, AVX2, SSSE3,
+// portable; on ARM NEON, portable; a path the CPU lacks is skipped); one
+// byte r, the text's repeat count: the text is read 1 + r times over, up to
+// 1 MiB in all, so that a short input reaches many 4 KiB blocks; one byte k,
+// then k bytes of piece sizes, used in turn: a byte b below 192 is a piece
+// of b bytes (0 is an empty call), any other one of b - 191 KiB; then the
+// text.
 //
 // The corpus replay reports how many inputs ran on each path and how many
 // were skipped, and fails when a block path the CPU has ran none.
@@ -21,56 +26,70 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
-// What the path byte chooses, in the order the committed corpus was written
-// for: a path added here goes at the end, with a wider modulus that keeps
-// path bytes below the old count as they are.
-constexpr ScanPath paths[] = {ScanPath::portable, ScanPath::avx2, ScanPath::avx512, ScanPath::neon,
-                              ScanPath::ssse3};
-constexpr std::size_t pathCount = std::size(paths);
+constexpr std::size_t mostText = std::size_t{1} << 20;
+
+std::vector<ScanPath> blockPaths() {
+    std::vector<ScanPath> paths;
+    std::copy_if(scanPaths().begin(), scanPaths().end(), std::back_inserter(paths),
+                 [](const ScanPath& path) { return path.scanner != nullptr; });
+    return paths;
+}
 
 struct Tally {
-    std::size_t ran[pathCount];
-    std::size_t skipped[pathCount];
+    std::vector<ScanPath> paths = blockPaths();
+    std::vector<std::size_t> ran = std::vector<std::size_t>(paths.size());
+    std::vector<std::size_t> skipped = std::vector<std::size_t>(paths.size());
 };
 
 Tally& tally() {
-    static Tally counts{};
+    static Tally counts;
     return counts;
 }
+
+std::size_t pieceSize(std::uint8_t b) { return b < 192 ? b : std::size_t{b - 191u} * 1024; }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) {
+    if (size < 3) {
         return 0;
     }
-    const std::size_t choice = data[0] % pathCount;
-    const ScanPath path = paths[choice];
-    if (!supported(path)) {
-        ++tally().skipped[choice];
+    Tally& counts = tally();
+    const std::size_t choice = data[0] % counts.paths.size();
+    const ScanPath path = counts.paths[choice];
+    if (!path.supported()) {
+        ++counts.skipped[choice];
         return 0;
     }
-    ++tally().ran[choice];
-    const std::size_t sizeCount = std::min<std::size_t>(data[1], size - 2);
-    const std::uint8_t* sizes = data + 2;
-    const char* text = reinterpret_cast<const char*>(data + 2 + sizeCount);
-    const std::size_t length = size - 2 - sizeCount;
+    ++counts.ran[choice];
+    const std::size_t sizeCount = std::min<std::size_t>(data[2], size - 3);
+    const std::uint8_t* sizes = data + 3;
+    const char* const once = reinterpret_cast<const char*>(data + 3 + sizeCount);
+    const std::size_t onceLength = size - 3 - sizeCount;
+    std::string text;
+    for (std::size_t r = 0; r <= data[1] && text.size() + onceLength <= mostText; ++r) {
+        text.append(once, onceLength);
+    }
+    const std::size_t length = text.size();
 
-    Pipeline reference(ScanPath::bytes);
+    Pipeline reference(bytewiseScanPath());
     Pipeline vector(path);
     fuzz::Bytes expected;
     fuzz::Bytes got;
-    const bool progress = std::any_of(sizes, sizes + sizeCount, [](std::uint8_t n) { return n > 0; });
+    const bool progress =
+        std::any_of(sizes, sizes + sizeCount, [](std::uint8_t b) { return pieceSize(b) > 0; });
     std::size_t at = 0;
     for (std::size_t i = 0; at < length; ++i) {
-        const std::size_t n = progress ? std::min<std::size_t>(sizes[i % sizeCount], length - at) : length;
-        fuzz::convert(reference, text + at, n, expected);
-        fuzz::convert(vector, text + at, n, got);
+        const std::size_t n = progress ? std::min(pieceSize(sizes[i % sizeCount]), length - at) : length;
+        fuzz::convert(reference, text.data() + at, n, expected);
+        fuzz::convert(vector, text.data() + at, n, got);
         if (got != expected) {
-            std::fprintf(stderr, "path %s, after %zu bytes\n", scanPathName(path), at + n);
+            std::fprintf(stderr, "path %s, after %zu bytes\n", path.name, at + n);
             fuzz::dump("block path", got);
             fuzz::dump("bytewise path", expected);
             std::abort();
@@ -80,24 +99,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
 }
 
-// A block path the path byte cannot choose is one no corpus can reach: on a
-// CPU that has it, that fails as surely as a corpus without its inputs.
 bool replayReport() {
+    const Tally& counts = tally();
     bool reached = true;
-    for (const ScanPath path : allScanPaths) {
-        if (path == ScanPath::bytes) {
-            continue;
-        }
-        const auto at = static_cast<std::size_t>(std::find(paths, paths + pathCount, path) - paths);
-        if (at == pathCount) {
-            std::printf("%s: no path byte chooses it\n", scanPathName(path));
-            reached = reached && !supported(path);
-        } else if (supported(path)) {
-            std::printf("%s: %zu inputs ran\n", scanPathName(path), tally().ran[at]);
-            reached = reached && tally().ran[at] > 0;
+    for (std::size_t i = 0; i < counts.paths.size(); ++i) {
+        if (counts.paths[i].supported()) {
+            std::printf("%s: %zu inputs ran\n", counts.paths[i].name, counts.ran[i]);
+            reached = reached && counts.ran[i] > 0;
         } else {
-            std::printf("%s: %zu inputs skipped, this CPU lacks it\n", scanPathName(path),
-                        tally().skipped[at]);
+            std::printf("%s: %zu inputs skipped, this CPU lacks it\n", counts.paths[i].name,
+                        counts.skipped[i]);
         }
     }
     return reached;

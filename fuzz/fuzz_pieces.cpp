@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t length = size - 1 - sizeCount;
 
     Bytes whole;
-    Pipeline reference(ScanPath::bytes);
+    Pipeline reference(bytewiseScanPath());
     convert(reference, text, length, whole);
 
     Bytes pieces;

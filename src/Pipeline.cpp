@@ -1,34 +1,14 @@
 #include "Pipeline.h"
 
-namespace {
+#include <cstdio>
+#include <cstdlib>
 
-BlockScanFunction blockScannerFor(ScanPath path) {
-    if (!supported(path)) {
-        return nullptr;
-    }
-    switch (path) {
-    case ScanPath::portable:
-        return scanPortable;
-#if defined(__x86_64__)
-    case ScanPath::ssse3:
-        return scanSsse3;
-    case ScanPath::avx2:
-        return scanAvx2;
-    case ScanPath::avx512:
-        return scanAvx512;
-#endif
-#if defined(PIXSTREAM_NEON_KERNEL)
-    case ScanPath::neon:
-        return scanNeon;
-#endif
-    default:
-        return nullptr;
+Pipeline::Pipeline(ScanPath path) : blockScanner(path.scanner) {
+    if (!path.supported()) {
+        std::fprintf(stderr, "pixstream: this CPU lacks the %s scan path\n", path.name);
+        std::abort();
     }
 }
-
-} // namespace
-
-Pipeline::Pipeline(ScanPath path) : blockScanner(blockScannerFor(path)) {}
 
 std::size_t Pipeline::convert(const char* in, std::size_t n, std::uint8_t* out) {
     return blockScanner != nullptr ? blockScanner(carry, in, n, out) : scanBytes(in, n, out);

@@ -5,7 +5,6 @@
 #include "ImageProcessor.h"
 #include "ScanPath.h"
 #include "scan/BlockScanState.h"
-#include "scan/BlockScanners.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +19,9 @@
 // 64 bytes at a time, with its own state, and gives the same bytes.
 class Pipeline {
 public:
+    // A path the CPU lacks is refused: the program stops with a message on
+    // standard error rather than run instructions the CPU does not have, or
+    // quietly run another path in its place.
     explicit Pipeline(ScanPath path = fastestScanPath());
 
     // Room convert() may need for n input bytes. A finished value takes at
@@ -33,8 +35,7 @@ public:
     // must hold maxOutput(n) bytes. Returns the number of bytes written.
     std::size_t convert(const char* in, std::size_t n, std::uint8_t* out);
 
-    // Whether convert() runs a block scanner: on every path but the bytewise
-    // one that the CPU supports.
+    // Whether convert() runs a block scanner: on every path but the bytewise one.
     bool scansInBlocks() const { return blockScanner != nullptr; }
 
 private:

@@ -1,29 +1,36 @@
 #ifndef PIXSTREAM_SCANPATH_H
 #define PIXSTREAM_SCANPATH_H
 
-// How Pipeline scans its input. Every path but bytes is a block scanner that
-// takes 64 bytes at a time, whatever they hold, and must give the same bytes
-// as the bytewise scanner.
-enum class ScanPath {
-    bytes,    // the bytewise scanner, one byte at a time: the reference
-    portable, // the block scanner in plain C++, for any CPU
-    ssse3,    // x86-64 with SSSE3 and POPCNT, for CPUs without AVX2
-    avx2,     // x86-64 with AVX2 (and BMI1, BMI2, LZCNT)
-    avx512,   // x86-64 with AVX-512 byte permute and compress (BW, VBMI, VBMI2)
-    neon,     // arm64, and 32-bit ARM with NEON
+#include "scan/BlockScanners.h"
+
+// One way for Pipeline to scan its input: the bytewise scanner, the
+// reference, or a block scanner that takes 64 bytes at a time, whatever they
+// hold, and must give the same bytes. A plain value, one entry of the table
+// of every path this build has (ScanPath.cpp).
+struct ScanPath {
+    const char* name;          // as the benchmark tools spell it ("bytes", "avx2", ...)
+    bool (*cpuHasIt)();        // whether the running CPU (and operating system) can take it
+    BlockScanFunction scanner; // null for the bytewise scanner
+
+    bool supported() const { return cpuHasIt(); }
+    bool operator==(const ScanPath& other) const { return scanner == other.scanner && name == other.name; }
 };
 
-constexpr ScanPath allScanPaths[] = {ScanPath::bytes, ScanPath::portable, ScanPath::ssse3,
-                                     ScanPath::avx2,  ScanPath::avx512,   ScanPath::neon};
+// The paths of this build in the table's order: the bytewise one first, then
+// the block scanners, the fastest first.
+struct ScanPathList {
+    const ScanPath* first;
+    const ScanPath* last;
+    const ScanPath* begin() const { return first; }
+    const ScanPath* end() const { return last; }
+};
+ScanPathList scanPaths();
 
-// Whether the running CPU (and operating system) can take this path.
-bool supported(ScanPath path);
+// The bytewise scanner: the reference every other path is held to.
+ScanPath bytewiseScanPath();
 
 // The fastest path the running CPU supports; asked once, when the program
 // starts, since the answer cannot change during a run.
 ScanPath fastestScanPath();
-
-// The path's name as the benchmark tools spell it ("bytes", "avx2", ...).
-const char* scanPathName(ScanPath path);
 
 #endif

@@ -5,8 +5,8 @@
 // one test per path, named after it (Path/Suite.Test/avx2). On a path the
 // CPU lacks the test reports itself skipped rather than passing unrun, so
 // a green run on a machine without a kernel is never taken for that
-// kernel's test. The lists come from allScanPaths, so a path added there is
-// tested with no change here.
+// kernel's test. The lists come from the table of scan paths, so a path
+// added there is tested with no change here.
 
 #include "ScanPath.h"
 
@@ -20,8 +20,8 @@
 class EachScanPath : public testing::TestWithParam<ScanPath> {
 protected:
     void SetUp() override {
-        if (!supported(GetParam())) {
-            GTEST_SKIP() << "this CPU lacks the " << scanPathName(GetParam()) << " scan path";
+        if (!GetParam().supported()) {
+            GTEST_SKIP() << "this CPU lacks the " << GetParam().name << " scan path";
         }
     }
 };
@@ -30,13 +30,13 @@ protected:
 // against.
 inline std::vector<ScanPath> blockScanPaths() {
     std::vector<ScanPath> paths;
-    std::copy_if(std::begin(allScanPaths), std::end(allScanPaths), std::back_inserter(paths),
-                 [](ScanPath path) { return path != ScanPath::bytes; });
+    std::copy_if(scanPaths().begin(), scanPaths().end(), std::back_inserter(paths),
+                 [](const ScanPath& path) { return path.scanner != nullptr; });
     return paths;
 }
 
-inline std::string scanPathTestName(const testing::TestParamInfo<ScanPath>& info) {
-    return scanPathName(info.param);
-}
+inline std::vector<ScanPath> everyScanPath() { return {scanPaths().begin(), scanPaths().end()}; }
+
+inline std::string scanPathTestName(const testing::TestParamInfo<ScanPath>& info) { return info.param.name; }
 
 #endif

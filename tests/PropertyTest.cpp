@@ -163,6 +163,6 @@ TEST_P(Property, CoreMatchesModelHoweverTheInputIsCut) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Path, Property, testing::ValuesIn(allScanPaths), scanPathTestName);
+INSTANTIATE_TEST_SUITE_P(Path, Property, testing::ValuesIn(everyScanPath()), scanPathTestName);
 
 } // namespace

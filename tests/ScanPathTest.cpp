@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -90,7 +92,7 @@ TEST_P(BlockPath, MatchesBytewiseScannerOnRandomInputs) {
             shape < 4    ? generate(random, shape, size / 12)
             : shape == 4 ? noise(random, size)
                          : mutate(random, generate(random, static_cast<int>(random() % 4), size / 12));
-        const Bytes expected = convert(ScanPath::bytes, text, {text.size() + 1});
+        const Bytes expected = convert(bytewiseScanPath(), text, {text.size() + 1});
         const std::vector<std::size_t> cuts = {random() % 200 + 1, random() % 70 + 1, random() % 4096 + 1};
         ASSERT_EQ(convert(path, text, {text.size() + 1}), expected) << "seed " << seed << " round " << round;
         ASSERT_EQ(convert(path, text, cuts), expected)
@@ -120,7 +122,7 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
     for (const std::string& pattern : patterns) {
         for (std::size_t offset = 0; offset < 130; ++offset) {
             std::string text = std::string(offset, ' ') + "1," + pattern + before + pattern + after + pattern;
-            const Bytes expected = convert(ScanPath::bytes, text, {text.size()});
+            const Bytes expected = convert(bytewiseScanPath(), text, {text.size()});
             ASSERT_EQ(convert(path, text, {text.size()}), expected)
                 << "pattern " << pattern << " offset " << offset;
             ASSERT_EQ(convert(path, text, {64 + offset % 7, 100}), expected)
@@ -139,9 +141,79 @@ TEST_P(BlockPath, LongStretchesWithGapsAndWithout) {
     for (int stretch = 0; stretch < 6; ++stretch) {
         text += stretch % 2 == 0 ? noise(random, 70000) : generate(random, stretch % 4, 6000);
     }
-    const Bytes expected = convert(ScanPath::bytes, text, {text.size()});
+    const Bytes expected = convert(bytewiseScanPath(), text, {text.size()});
     ASSERT_EQ(convert(path, text, {text.size()}), expected);
     ASSERT_EQ(convert(path, text, {65536 + 3, 4096, 1}), expected) << "in pieces";
+}
+
+// Every text of up to 11 bytes over a digit, a terminator and an ignored
+// byte, each in a call of its own, so in a window of its own, after a call
+// that leaves 0, 1 or 2 digits of a group open: every way a short window
+// can meet the group carried into it. One stream holds them all, read twice,
+// the second time a value later, so that every value lands once in a
+// colour that reaches the output (colour 3 never does).
+TEST_P(BlockPath, EveryShortWindowAfterEveryOpenGroup) {
+    const ScanPath path = GetParam();
+    constexpr std::size_t longest = 11;
+    for (const std::string first : {"", "0,"}) {
+        Pipeline reference(bytewiseScanPath());
+        Pipeline pipeline(path);
+        Bytes expected;
+        Bytes got;
+        const auto feed = [&](const std::string& piece) {
+            const std::size_t before = got.size();
+            expected.resize(expected.size() + Pipeline::maxOutput(piece.size()));
+            got.resize(before + Pipeline::maxOutput(piece.size()));
+            expected.resize(before + reference.convert(piece.data(), piece.size(), expected.data() + before));
+            got.resize(before + pipeline.convert(piece.data(), piece.size(), got.data() + before));
+            return expected.size() == got.size() &&
+                   std::equal(got.begin() + static_cast<std::ptrdiff_t>(before), got.end(),
+                              expected.begin() + static_cast<std::ptrdiff_t>(before));
+        };
+        ASSERT_TRUE(feed(first));
+        std::string text;
+        for (std::size_t length = 1, cases = 3; length <= longest; ++length, cases *= 3) {
+            for (std::size_t c = 0; c < cases; ++c) {
+                text.clear();
+                for (std::size_t i = 0, k = c; i < length; ++i, k /= 3) {
+                    // digits 1 to 9 by place, so that a value's tens and
+                    // hundreds show; both terminators; two ignored bytes
+                    text += k % 3 == 0   ? static_cast<char>('1' + (i + c) % 9)
+                            : k % 3 == 1 ? ",]"[i % 2]
+                                         : " ."[i % 2];
+                }
+                for (const char* open : {",", ",7", ",78"}) {
+                    // A value read wrongly shows once its output pixel is
+                    // complete, up to 23 values later: a few texts on.
+                    ASSERT_TRUE(feed(open) && feed(text))
+                        << "at or before [" << text << "] after [" << open << "]";
+                }
+            }
+        }
+    }
+}
+
+// The table of paths: the reference first, every other path a block
+// scanner, each name once, the program's choice one the CPU has.
+TEST(ScanPaths, TableHoldsOneReferenceAndNamedBlockScanners) {
+    const ScanPathList paths = scanPaths();
+    ASSERT_NE(paths.begin(), paths.end());
+    EXPECT_EQ(paths.begin()->scanner, nullptr);
+    EXPECT_STREQ(paths.begin()->name, "bytes");
+    std::vector<std::string> names;
+    for (const ScanPath* path = paths.begin(); path != paths.end(); ++path) {
+        EXPECT_EQ(path->scanner == nullptr, path == paths.begin()) << path->name;
+        EXPECT_EQ(std::count(names.begin(), names.end(), path->name), 0) << path->name;
+        names.emplace_back(path->name);
+    }
+    EXPECT_TRUE(fastestScanPath().supported());
+    EXPECT_NE(fastestScanPath().scanner, nullptr);
+}
+
+// Rather than run instructions the CPU lacks, or another path in its place.
+TEST(ScanPaths, APathTheCpuLacksIsRefused) {
+    const ScanPath lacking{"lacking", [] { return false; }, nullptr};
+    EXPECT_DEATH(Pipeline{lacking}, "this CPU lacks the lacking scan path");
 }
 
 INSTANTIATE_TEST_SUITE_P(Path, BlockPath, testing::ValuesIn(blockScanPaths()), scanPathTestName);

@@ -6,18 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// The block scanners, one per instruction set, each the whole conversion of
-// in[0..n) into out with its state in carry, as Pipeline::convert promises.
-// Each must be called only where the CPU has its instruction set.
+// A block scanner: the whole conversion of in[0..n) into out, with its state
+// in carry, as Pipeline::convert promises, for one instruction set. Each
+// must be called only where the CPU has its instruction set; the table of
+// scan paths (ScanPath.cpp) names each one with its CPU check.
 using BlockScanFunction = std::size_t (*)(BlockScanState& carry, const char* in, std::size_t n,
                                           std::uint8_t* out);
-
-std::size_t scanPortable(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
-#if defined(__x86_64__)
-std::size_t scanSsse3(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
-std::size_t scanAvx2(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
-std::size_t scanAvx512(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
-#endif
 
 // NEON: on every arm64 CPU, and on 32-bit ARM with hardware floating point,
 // whose CPU may or may not have it; little-endian only. GCC compiles the
@@ -26,7 +20,6 @@ std::size_t scanAvx512(BlockScanState& carry, const char* in, std::size_t n, std
      (defined(__arm__) && defined(__ARM_FP) && (defined(__ARM_NEON) || !defined(__clang__)))) &&             \
     !defined(__ARM_BIG_ENDIAN)
 #define PIXSTREAM_NEON_KERNEL
-std::size_t scanNeon(BlockScanState& carry, const char* in, std::size_t n, std::uint8_t* out);
 #endif
 
 #endif
