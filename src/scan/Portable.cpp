@@ -126,19 +126,24 @@ struct GroupWeights {
 
 constexpr GroupWeights groupWeights = GroupWeights::make();
 
-// For each input byte, its byte in the dense stream and whether it has
-// one: a digit's value, or 0x80 for ',' and ']', in the low byte, and 1 in
-// the high byte for those and 0 for every byte the scanner ignores.
+// For each input byte, its byte in the dense stream, a digit's value or
+// 0x80 for ',' and ']', and whether it has one: 1 for those, 0 for every
+// byte the scanner ignores. Two tables side by side, so that one address
+// reaches both and the loop needs no shift to part them.
 struct DenseCodes {
-    std::uint16_t of[256];
+    std::uint8_t dense[256];
+    std::uint8_t kept[256];
 
     static constexpr DenseCodes make() {
         DenseCodes codes{};
         for (unsigned c = '0'; c <= '9'; ++c) {
-            codes.of[c] = static_cast<std::uint16_t>(0x100u | (c - '0'));
+            codes.dense[c] = static_cast<std::uint8_t>(c - '0');
+            codes.kept[c] = 1;
         }
-        codes.of[static_cast<unsigned char>(',')] = 0x180u;
-        codes.of[static_cast<unsigned char>(']')] = 0x180u;
+        codes.dense[static_cast<unsigned char>(',')] = 0x80;
+        codes.dense[static_cast<unsigned char>(']')] = 0x80;
+        codes.kept[static_cast<unsigned char>(',')] = 1;
+        codes.kept[static_cast<unsigned char>(']')] = 1;
         return codes;
     }
 };
@@ -154,16 +159,16 @@ constexpr DenseCodes denseCodes = DenseCodes::make();
 struct Kernel {
     using Bits = PortableBits;
 
-    // Each byte stored where the last kept one ended, as tr copies: a load,
-    // a store and an add a byte, and no branch that input could make
+    // Each byte stored where the last kept one ended, as tr copies: three
+    // loads, a store and an add a byte, and no branch that input could make
     // random.
     static std::size_t compress(const char* window, std::uint8_t* out) {
         std::uint8_t* end = out; // a pointer, not an index: one register for the store's address
 #pragma GCC unroll 16
         for (std::size_t i = 0; i < blockscan::windowSize; ++i) {
-            const unsigned code = denseCodes.of[static_cast<unsigned char>(window[i])];
-            *end = static_cast<std::uint8_t>(code);
-            end += code >> 8;
+            const auto c = static_cast<unsigned char>(window[i]);
+            *end = denseCodes.dense[c];
+            end += denseCodes.kept[c];
         }
         return static_cast<std::size_t>(end - out);
     }
@@ -197,7 +202,7 @@ struct Kernel {
         // window's first byte is its second or third digit. Only take
         // carries from one value to the next, so that values wait for no
         // more than clearing a bit.
-        std::size_t back = 64 + 1 + (tens & 1u) + (hundreds & 1u);
+        std::size_t back = 64 + 1 + static_cast<std::size_t>((tens & 1u) + (hundreds & 1u));
         if constexpr (sizeof(void*) < 8) {
             // In halves, whose trailing zeros a 32-bit core counts.
             out = takeValues(dense - 2, static_cast<std::uint32_t>(take), back, out);

@@ -67,17 +67,16 @@ struct ValueMasks {
         constexpr std::uint64_t phase2 = phase0 << 2;
         digits &= firstBits(size);
         const std::uint64_t starts = digits & ~(digits << 1);
-        // The run at position 0 keeps the phase of the group left open:
-        // it began `pending` places back, at phase 0, 2 or 1. Plain 0 or 1
-        // arithmetic on pending, not branches, which random input defeats.
-        const std::uint64_t first = starts & 1u;
-        const std::uint64_t later = starts & ~std::uint64_t{1};
+        // The run at position 0 keeps the phase of the group left open: it
+        // began `pending` places back, so bit 0 moves from phase 0 to phase
+        // 2 or 1. Plain 0 or 1 arithmetic on pending, not branches, which
+        // random input defeats.
         const std::uint64_t one = pending & 1u;
         const std::uint64_t two = pending >> 1;
         const std::uint64_t carried = one | two;
-        const std::uint64_t starts0 = (later & phase0) | (first & ~carried);
-        const std::uint64_t starts1 = (later & phase1) | (first & two);
-        const std::uint64_t starts2 = (later & phase2) | (first & one);
+        const std::uint64_t starts0 = starts & (phase0 ^ carried);
+        const std::uint64_t starts1 = starts & (phase1 | two);
+        const std::uint64_t starts2 = starts & (phase2 | one);
         // The add carries through each run from its start and clears it, so
         // the bits it cleared are the runs of that phase.
         const std::uint64_t thirds = (digits & ~(digits + starts0) & phase2) |
