@@ -30,7 +30,7 @@ const std::string& input(Layout layout) {
     return text;
 }
 
-void run(benchmark::State& state, ScanPath path, Layout layout) {
+void run(benchmark::State& state, const ScanPath& path, Layout layout) {
     const std::string& text = input(layout);
     std::vector<std::uint8_t> out(Pipeline::maxOutput(chunkSize));
     for (auto _ : state) {

@@ -76,8 +76,8 @@ layouts=${*:-compact split long}
 
 # Mangled names of each path's functions, as qemu's log names them.
 declare -A functions=(
-    [neon]='scanNeon|NeonLanes'
-    [portable]='scanPortable|PortableKernel'
+    [neon]='scanNeon|4neon12_GLOBAL'
+    [portable]='scanPortable|8portable12_GLOBAL'
     [bytes]='Pipeline9scanBytes|Pipeline7convert'
 )
 

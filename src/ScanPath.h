@@ -13,7 +13,6 @@ struct ScanPath {
     BlockScanFunction scanner; // null for the bytewise scanner
 
     bool supported() const { return cpuHasIt(); }
-    bool operator==(const ScanPath& other) const { return scanner == other.scanner && name == other.name; }
 };
 
 // The paths of this build in the table's order: the bytewise one first, then

@@ -113,7 +113,8 @@ std::string pixels(Draw& draw, std::size_t length) {
 
 // Delivers the text in pieces whose sizes come from piece(), each into an
 // output buffer of exactly maxOutput bytes.
-template <typename PieceSize> Bytes convertInPieces(ScanPath path, const std::string& text, PieceSize piece) {
+template <typename PieceSize>
+Bytes convertInPieces(const ScanPath& path, const std::string& text, PieceSize piece) {
     Pipeline pipeline(path);
     Bytes output;
     for (std::size_t at = 0; at < text.size();) {
@@ -127,7 +128,7 @@ template <typename PieceSize> Bytes convertInPieces(ScanPath path, const std::st
     return output;
 }
 
-void checkSeed(ScanPath path, std::uint64_t seed) {
+void checkSeed(const ScanPath& path, std::uint64_t seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     Draw draw(seed);
     const std::size_t length = drawLength(draw);

@@ -19,7 +19,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Converts text in pieces whose sizes are drawn from sizes, cycling.
-Bytes convert(ScanPath path, const std::string& text, const std::vector<std::size_t>& sizes) {
+Bytes convert(const ScanPath& path, const std::string& text, const std::vector<std::size_t>& sizes) {
     Pipeline pipeline(path);
     Bytes output(Pipeline::maxOutput(text.size()) + 3 * sizes.size() + 3);
     std::size_t written = 0;

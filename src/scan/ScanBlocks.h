@@ -86,8 +86,10 @@ std::size_t parse(const std::uint8_t* dense, std::size_t length, unsigned& pendi
         // the last window, if this window's first byte ends it.
         count += m.closesPending;
         Kernel::storeValues(window, m.tens, m.hundreds, m.take, values + count);
+        // The values taken, all finished but the running value of a group
+        // left open.
+        count += Kernel::Bits::count(m.take) - (m.pending != 0 ? 1u : 0u);
         pending = m.pending;
-        count += m.finished(Kernel::Bits::count(m.take));
     }
     return count;
 }

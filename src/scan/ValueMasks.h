@@ -100,10 +100,6 @@ struct ValueMasks {
         assert(n >= 1 && n <= 64);
         return ~std::uint64_t{0} >> (64 - n);
     }
-
-    // The finished values in take, of which there are `taken`: all but the
-    // running value of a group left open.
-    unsigned finished(unsigned taken) const { return taken - (pending != 0 ? 1u : 0u); }
 };
 
 #endif
