@@ -196,12 +196,11 @@ struct Kernel {
 
     static void storeValues(const std::uint8_t* dense, std::uint64_t tens, std::uint64_t hundreds,
                             std::uint64_t take, std::uint8_t* out) {
-        // 64 + i - (where the group before ended) is i + back. The group a
-        // window goes on with ended its predecessor pending bytes before
-        // byte 0, which bit 0 of tens and hundreds gives: 1 or 2 where the
-        // window's first byte is its second or third digit. Only take
-        // carries from one value to the next, so that values wait for no
-        // more than clearing a bit.
+        // 64 + i - (where the group before ended) is i + back. A group left
+        // open by the window before began `pending` bytes before byte 0,
+        // which bit 0 of tens and hundreds gives: 1 or 2 where byte 0 is its
+        // second or third digit. Only take carries from one value to the
+        // next, so that values wait for no more than clearing a bit.
         std::size_t back = 64 + 1 + static_cast<std::size_t>((tens & 1u) + (hundreds & 1u));
         if constexpr (sizeof(void*) < 8) {
             // In halves, whose trailing zeros a 32-bit core counts.
