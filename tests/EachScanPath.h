@@ -14,8 +14,14 @@
 
 #include <algorithm>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// GoogleTest finds a printer by this name: a path is shown by its name.
+inline void PrintTo(const ScanPath& path, std::ostream* os) { // NOLINT(readability-identifier-naming)
+    *os << path.name;
+}
 
 class EachScanPath : public testing::TestWithParam<ScanPath> {
 protected:
