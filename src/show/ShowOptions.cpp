@@ -2,14 +2,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 const char showUsage[] = "usage: pixstream-show --leds N [--scale K] [--png FILE]\n";
 
 namespace {
 
-bool badUse(const char* format, const char* a, const char* b = "") {
+// Writes the message, its parts in turn, and the usage line; returns false.
+bool badUse(std::initializer_list<const char*> message) {
     std::fputs("pixstream-show: ", stderr);
-    std::fprintf(stderr, format, a, b);
+    for (const char* part : message) {
+        std::fputs(part, stderr);
+    }
     std::fputs("\n", stderr);
     std::fputs(showUsage, stderr);
     return false;
@@ -21,13 +25,13 @@ bool badUse(const char* format, const char* a, const char* b = "") {
 // number of any length cannot overflow.
 bool positive(const char* option, const char* text, std::size_t& value) {
     if (*text == '\0') {
-        return badUse("%s needs a positive integer", option);
+        return badUse({option, " needs a positive integer"});
     }
     std::size_t n = 0;
     bool tooLarge = false;
     for (const char* c = text; *c != '\0'; ++c) {
         if (*c < '0' || *c > '9') {
-            return badUse("%s: '%s' is not a positive integer", option, text);
+            return badUse({option, ": '", text, "' is not a positive integer"});
         }
         n = n * 10 + static_cast<std::size_t>(*c - '0');
         if (n > ShowOptions::maxRow) {
@@ -36,10 +40,10 @@ bool positive(const char* option, const char* text, std::size_t& value) {
         }
     }
     if (n == 0) {
-        return badUse("%s: '%s' is not a positive integer", option, text);
+        return badUse({option, ": '", text, "' is not a positive integer"});
     }
     if (tooLarge) {
-        return badUse("%s: '%s' is too large (at most 1000000)", option, text);
+        return badUse({option, ": '", text, "' is too large (at most 1000000)"});
     }
     value = n;
     return true;
@@ -78,7 +82,7 @@ bool ShowOptions::parse(int argc, char** argv, ShowOptions& options) {
         }
         if (takes("--leds", argc, argv, i, value, missing)) {
             if (missing) {
-                return badUse("%s needs a positive integer", "--leds");
+                return badUse({"--leds needs a positive integer"});
             }
             if (!positive("--leds", value, options.leds)) {
                 return false;
@@ -86,27 +90,27 @@ bool ShowOptions::parse(int argc, char** argv, ShowOptions& options) {
             hasLeds = true;
         } else if (takes("--scale", argc, argv, i, value, missing)) {
             if (missing) {
-                return badUse("%s needs a positive integer", "--scale");
+                return badUse({"--scale needs a positive integer"});
             }
             if (!positive("--scale", value, options.scale)) {
                 return false;
             }
         } else if (takes("--png", argc, argv, i, value, missing)) {
             if (missing || *value == '\0') {
-                return badUse("%s needs a file name", "--png");
+                return badUse({"--png needs a file name"});
             }
             options.png = value;
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return badUse("unknown option '%s'", argv[i]);
+            return badUse({"unknown option '", argv[i], "'"});
         } else {
-            return badUse("unexpected argument '%s'", argv[i]);
+            return badUse({"unexpected argument '", argv[i], "'"});
         }
     }
     if (!hasLeds) {
-        return badUse("%s is required", "--leds");
+        return badUse({"--leds is required"});
     }
     if (options.leds * options.scale > maxRow) {
-        return badUse("%s is more than %s", "--leds times --scale", "1000000");
+        return badUse({"--leds times --scale is more than 1000000"});
     }
     return true;
 }
