@@ -1,8 +1,8 @@
-// Reads a PNG with libpng and prints it as text the end-to-end tests compare
+// Reads a PNG on standard input with libpng and prints it as text the end-to-end tests compare
 // byte for byte: "WIDTH HEIGHT COLOUR_TYPE BIT_DEPTH" on the first line, then
 // one line per row, each pixel as six hex digits, red first, separated by
 // spaces. Status 1, with libpng's message, if the file is not a whole PNG.
-// Usage: png_dump FILE
+// Usage: png_dump < FILE
 #include <png.h>
 
 #include <csetjmp>
@@ -11,7 +11,7 @@
 
 namespace {
 
-// Reads and prints file; false on any libpng error. The rows are held in one
+// Reads and prints the picture; false on any libpng error. The rows are held in one
 // vector made before the setjmp, so the longjmp skips no destructor.
 bool dump(std::FILE* file, std::vector<png_byte>& row) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -48,18 +48,8 @@ bool dump(std::FILE* file, std::vector<png_byte>& row) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: png_dump FILE\n", stderr);
-        return 2;
-    }
-    std::FILE* file = std::fopen(argv[1], "rb");
-    if (file == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
+int main() {
     std::vector<png_byte> row;
-    const bool read = dump(file, row);
-    std::fclose(file);
+    const bool read = dump(stdin, row);
     return read && std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -7,11 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-PngRowWriter::PngRowWriter(int fd) : output(fd) {
-    png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning);
-    if (png != nullptr) {
-        info = png_create_info_struct(png);
-    }
+PngRowWriter::PngRowWriter(int fd)
+    : output(fd), png(png_create_write_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning)),
+      info(png == nullptr ? nullptr : png_create_info_struct(png)) {
     if (info == nullptr) {
         std::snprintf(libpngMessage, sizeof libpngMessage, "libpng: out of memory");
     }

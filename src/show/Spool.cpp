@@ -56,7 +56,7 @@ bool Spool::fill(std::uint64_t& bytes) {
     }
 }
 
-bool Spool::rewind() {
+bool Spool::rewind() const {
     if (lseek(fd(), copy >= 0 ? 0 : start, SEEK_SET) < 0) {
         failure("cannot read the input again");
         return false;

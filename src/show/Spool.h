@@ -25,7 +25,7 @@ public:
     bool fill(std::uint64_t& bytes);
 
     // Goes back to where the input started; false after a failure, reported.
-    bool rewind();
+    bool rewind() const;
 
     // Where the second pass reads.
     int fd() const { return copy >= 0 ? copy : input; }
