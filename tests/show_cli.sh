@@ -258,6 +258,34 @@ status=$?
 expect "png: temporary copy fails part way" 1 "pixstream-show: temporary file: write error: File too large"
 [ ! -e "$tmp/p.png" ] || fail "png: temporary copy fails: a file is left behind"
 
+# The input named as the picture: refused before it is truncated.
+cp "$tmp/rgb" "$tmp/same"
+show "$tmp/same" --leds 3 --png "$tmp/same"
+expect "png: the input named as the picture" 1 "pixstream-show: $tmp/same is the standard input; it is left as it was"
+cmp -s "$tmp/rgb" "$tmp/same" || fail "png: the input named as the picture was changed"
+
+# Ended by a signal while the stream is still coming: the unfinished picture
+# is removed and the program ends by the same signal: status 128 + its number.
+for case in TERM:143 INT:130 HUP:129; do
+    signal=${case%:*}
+    rm -f "$tmp/fifo" "$tmp/p.png"
+    mkfifo "$tmp/fifo"
+    # A shell starts a background job with SIGINT ignored; env puts it back.
+    env --default-signal=INT $runner "$prog" --leds 1 --png "$tmp/p.png" < "$tmp/fifo" 2> "$tmp/err" &
+    pid=$!
+    exec 3> "$tmp/fifo"
+    printf '\036\000\377\000' >&3
+    tries=0
+    while [ ! -e "$tmp/p.png" ] && [ "$tries" -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+    sleep 0.2
+    kill -s "$signal" "$pid"
+    wait "$pid"
+    status=$?
+    exec 3>&-
+    expect "png: SIG$signal part way" "${case#*:}" ""
+    [ ! -e "$tmp/p.png" ] || fail "png: SIG$signal part way: the unfinished picture is left behind"
+done
+
 # Live: a frame is written as soon as it is complete, while the producer is
 # still running, not when the stream ends. Pacing: a file read onto a
 # terminal plays at its header's rate, 10 frames a second here, so six

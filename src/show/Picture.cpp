@@ -3,6 +3,7 @@
 #include "Messages.h"
 #include "PngRowWriter.h"
 #include "RawIo.h"
+#include "RemoveOnSignal.h"
 #include "Rgb.h"
 #include "Spool.h"
 
@@ -107,16 +108,31 @@ Outcome draw(int input, int output, const ShowOptions& options) {
 
 int drawPicture(int input, const ShowOptions& options) {
     const bool toStdout = std::strcmp(options.png, "-") == 0;
-    const int output =
-        toStdout ? STDOUT_FILENO : open(options.png, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Truncated only once it is known not to be the input itself, which
+    // O_TRUNC would empty before a byte of it was read.
+    const int output = toStdout ? STDOUT_FILENO : open(options.png, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (output < 0) {
         std::fprintf(stderr, "pixstream-show: cannot write %s: %s\n", options.png, std::strerror(errno));
         return 1;
     }
     // Only a regular file is removed after a failure: a device or a pipe
     // named on the command line is not the program's to delete.
-    struct stat status {};
-    const bool removable = !toStdout && fstat(output, &status) == 0 && S_ISREG(status.st_mode);
+    struct stat out {};
+    struct stat in {};
+    const bool removable = !toStdout && fstat(output, &out) == 0 && S_ISREG(out.st_mode);
+    if (removable && fstat(input, &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+        close(output);
+        std::fprintf(stderr, "pixstream-show: %s is the standard input; it is left as it was\n", options.png);
+        return 1;
+    }
+    if (removable) {
+        RemoveOnSignal::guard(options.png);
+        if (ftruncate(output, 0) != 0) {
+            std::fprintf(stderr, "pixstream-show: cannot write %s: %s\n", options.png, std::strerror(errno));
+            close(output);
+            return 1;
+        }
+    }
     Outcome outcome = draw(input, output, options);
     // close reports a write the file system deferred, on NFS for one.
     if (!toStdout && close(output) != 0 && outcome.keep) {
@@ -125,5 +141,6 @@ int drawPicture(int input, const ShowOptions& options) {
     if (!outcome.keep && removable) {
         unlink(options.png);
     }
+    RemoveOnSignal::keep();
     return outcome.status;
 }
