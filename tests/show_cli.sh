@@ -286,6 +286,26 @@ for case in TERM:143 INT:130 HUP:129; do
     [ ! -e "$tmp/p.png" ] || fail "png: SIG$signal part way: the unfinished picture is left behind"
 done
 
+# Constant memory: 18 MB of stream, through the temporary copy, take no more
+# peak memory than 180 bytes do, give or take 4 MiB; as do 18 MB previewed.
+if [ -x /usr/bin/time ] && [ -z "$runner" ]; then
+    # peak MODE BYTES: the peak resident set in KiB of one run.
+    peak() {
+        head -c "$2" /dev/zero | /usr/bin/time -f %M -o "$tmp/peak" "$prog" --leds 60 $1 > /dev/null 2> "$tmp/err"
+        tail -n 1 "$tmp/peak"
+    }
+    for mode in "--png $tmp/p.png" ""; do
+        small=$(peak "$mode" 181)
+        large=$(peak "$mode" 18000001)
+        [ "$((large - small))" -lt 4096 ] && pass ||
+            fail "memory [$mode]: $small KiB for one frame, $large KiB for 100000"
+    done
+    "$png_dump" < "$tmp/p.png" | head -n 1 > "$tmp/dump"
+    [ "$(cat "$tmp/dump")" = "60 100000 2 8" ] || fail "memory: the long picture is [$(cat "$tmp/dump")]"
+else
+    echo "skipped: peak memory (no /usr/bin/time, or under $runner)"
+fi
+
 # Live: a frame is written as soon as it is complete, while the producer is
 # still running, not when the stream ends. Pacing: a file read onto a
 # terminal plays at its header's rate, 10 frames a second here, so six
