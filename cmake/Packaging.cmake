@@ -15,13 +15,21 @@ include(GNUInstallDirs)
 install(TARGETS pixstream RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES man/pixstream.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT docs)
+# The preview, where it is built, likewise: its program is component show,
+# its page joins docs, and show_deb holds what its own Debian package adds.
+set(deb_sources man/pixstream.1 README.md packaging/changelog)
+if(PIXSTREAM_SHOW)
+  install(TARGETS pixstream-show RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT show)
+  install(FILES man/pixstream-show.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
+  list(APPEND deb_sources man/pixstream-show.1)
+endif()
 
 set(deb_dir ${PROJECT_BINARY_DIR}/deb)
 find_program(PIXSTREAM_GZIP gzip REQUIRED)
 # -n leaves the name and time stamp out of the gzip header, so the bytes
 # depend on the content alone.
 set(deb_compressed)
-foreach(doc man/pixstream.1 README.md packaging/changelog)
+foreach(doc IN LISTS deb_sources)
   get_filename_component(name ${doc} NAME)
   add_custom_command(OUTPUT ${deb_dir}/${name}.gz
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${doc} ${deb_dir}/${name}
@@ -56,9 +64,7 @@ install(FILES ${deb_dir}/README.md.gz ${deb_dir}/changelog.gz ${deb_dir}/copyrig
 # mode CMake asks for (CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS included),
 # and the package records the modes it finds. So the staged directories from
 # the prefix down to each destination are set to 0755, under DESTDIR only.
-install(CODE "set(pixstream_dirs ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_DOCDIR})"
-  COMPONENT deb EXCLUDE_FROM_ALL)
-install(CODE [[
+set(staged_dir_modes [[
   if(NOT "$ENV{DESTDIR}" STREQUAL "")
     foreach(dir IN LISTS pixstream_dirs)
       while(NOT dir STREQUAL "" AND NOT IS_ABSOLUTE "${dir}")
@@ -70,7 +76,22 @@ install(CODE [[
     file(CHMOD "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}" DIRECTORY_PERMISSIONS
       OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   endif()
-]] COMPONENT deb EXCLUDE_FROM_ALL)
+]])
+install(CODE "set(pixstream_dirs ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_DOCDIR})"
+  COMPONENT deb EXCLUDE_FROM_ALL)
+install(CODE "${staged_dir_modes}" COMPONENT deb EXCLUDE_FROM_ALL)
+if(PIXSTREAM_SHOW)
+  # Every Debian package has its own documentation directory with the
+  # copyright file and the changelog; both packages come from one source.
+  set(show_docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/pixstream-show)
+  install(FILES ${deb_dir}/pixstream-show.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT show_deb EXCLUDE_FROM_ALL)
+  install(FILES ${deb_dir}/changelog.gz ${deb_dir}/copyright DESTINATION ${show_docdir}
+    COMPONENT show_deb EXCLUDE_FROM_ALL)
+  install(CODE "set(pixstream_dirs ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${show_docdir})"
+    COMPONENT show_deb EXCLUDE_FROM_ALL)
+  install(CODE "${staged_dir_modes}" COMPONENT show_deb EXCLUDE_FROM_ALL)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_INSTALL_CMAKE_PROJECTS
@@ -127,15 +148,33 @@ if(NOT status EQUAL 0 OR NOT CPACK_PIXSTREAM_RELEASED MATCHES "^[0-9]+$")
 endif()
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackProjectConfig.cmake)
 include(CPack)
+if(PIXSTREAM_SHOW)
+  string(JOIN "\n" PIXSTREAM_SHOW_DESCRIPTION
+    "pixstream-show reads the binary colour stream that pixstream writes, a"
+    "frame-rate byte then three bytes per LED, and shows it: as a PNG picture"
+    "with one row per frame, or as lines of 24-bit colour cells on a terminal,"
+    "one per frame as it arrives, so a recorded animation or a live pipeline"
+    "can be checked without the LEDs.")
+  configure_file(cmake/CPackShowConfig.cmake.in ${PROJECT_BINARY_DIR}/CPackShowConfig.cmake @ONLY)
+endif()
 
 if(PIXSTREAM_TESTS)
   add_test(NAME man_lint COMMAND sh ${PROJECT_SOURCE_DIR}/tests/man_lint.sh ${PROJECT_SOURCE_DIR}/man/pixstream.1)
+  add_test(NAME man_lint_show COMMAND sh ${PROJECT_SOURCE_DIR}/tests/man_lint.sh ${PROJECT_SOURCE_DIR}/man/pixstream-show.1)
+  set_tests_properties(man_lint_show PROPERTIES SKIP_RETURN_CODE 77)
   add_test(NAME install
-    COMMAND sh ${PROJECT_SOURCE_DIR}/tests/install.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+    COMMAND sh ${PROJECT_SOURCE_DIR}/tests/install.sh ${CMAKE_COMMAND} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
+            ${PIXSTREAM_SHOW})
   add_test(NAME deb
     COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb.sh ${CMAKE_COMMAND} ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
             ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} "${CMAKE_READELF}" $<TARGET_FILE:pixstream>)
   set_tests_properties(man_lint deb PROPERTIES SKIP_RETURN_CODE 77)
+  if(PIXSTREAM_SHOW)
+    add_test(NAME deb_show
+      COMMAND sh ${PROJECT_SOURCE_DIR}/tests/deb_show.sh ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR}
+              ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} "${CMAKE_READELF}")
+    set_tests_properties(deb_show PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
   # Packages are made from the optimised build; a debug build's program
   # holds its source paths, so only that build is held to the same bytes.
   if(CMAKE_BUILD_TYPE STREQUAL "Release")

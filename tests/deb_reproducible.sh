@@ -35,15 +35,16 @@ if ! "$cmake" -S "$tmp/src" -B "$tmp/build" "$@" \
     exit 1
 fi
 
-# pack BUILD OUT [EPOCH]: the package of BUILD in OUT, dated EPOCH if given.
-# The umask is dpkg-buildpackage's: CPack records it in the ar member modes.
+# pack BUILD OUT [EPOCH]: the package $name of BUILD in OUT, from its CPack
+# configuration $config, dated EPOCH if given. The umask is
+# dpkg-buildpackage's: CPack records it in the ar member modes.
 pack() {
     (
         umask 022
         if [ $# -eq 3 ]; then SOURCE_DATE_EPOCH=$3 && export SOURCE_DATE_EPOCH; else unset SOURCE_DATE_EPOCH; fi
-        "$cpack" -G DEB --config "$1/CPackConfig.cmake" -B "$2"
+        "$cpack" -G DEB --config "$1/$config" -B "$2"
     ) > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "cpack in $1"; }
-    ls "$2"/pixstream_"$version"_*.deb
+    ls "$2/$name"_"$version"_*.deb
 }
 
 # explain A B: where two packages differ: ar members, listings, files.
@@ -62,29 +63,39 @@ explain() {
     diff -r "$tmp/a/tree" "$tmp/b/tree"
 }
 
-epoch=1700000000
-first=$(pack "$build" "$tmp/pkg1" "$epoch")
-second=$(pack "$tmp/build" "$tmp/pkg2" "$epoch")
-cmp -s "$build/pixstream" "$tmp/build/pixstream" || fail "the two builds give different programs"
-if ! cmp -s "$first" "$second"; then
-    fail "with SOURCE_DATE_EPOCH=$epoch the packages differ"
-    explain "$first" "$second"
-fi
-# Every member is stamped with the epoch.
-stamps=$(dpkg-deb --fsys-tarfile "$first" | tar -tv --full-time --utc | awk '{ print $4, $5 }' | sort -u)
-[ "$stamps" = "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" ] || fail "time stamps are
-$stamps"
+# The filter's package, and the preview's where the build has it: each
+# package on its own, in directories of its own.
+packages="pixstream:CPackConfig.cmake"
+[ ! -f "$build/CPackShowConfig.cmake" ] || packages="$packages pixstream-show:CPackShowConfig.cmake"
+for package in $packages; do
+    name=${package%%:*}
+    config=${package#*:}
+    rm -rf "$tmp/pkg1" "$tmp/pkg2" "$tmp/pkg3" "$tmp/pkg4" "$tmp/a" "$tmp/b"
 
-# Without SOURCE_DATE_EPOCH the packages, made seconds apart, still agree:
-# they carry the date of the latest changelog entry.
-first=$(pack "$build" "$tmp/pkg3")
-sleep 1
-second=$(pack "$tmp/build" "$tmp/pkg4")
-cmp -s "$first" "$second" || fail "without SOURCE_DATE_EPOCH the packages differ"
-released=$(dpkg-parsechangelog -l "$src/packaging/changelog" -S Timestamp)
-stamps=$(dpkg-deb --fsys-tarfile "$first" | tar -tv --full-time --utc | awk '{ print $4, $5 }' | sort -u)
-[ "$stamps" = "$(date -u -d "@$released" '+%Y-%m-%d %H:%M:%S')" ] || fail "time stamps are
-$stamps"
+    epoch=1700000000
+    first=$(pack "$build" "$tmp/pkg1" "$epoch")
+    second=$(pack "$tmp/build" "$tmp/pkg2" "$epoch")
+    cmp -s "$build/$name" "$tmp/build/$name" || fail "the two builds give different programs ($name)"
+    if ! cmp -s "$first" "$second"; then
+        fail "with SOURCE_DATE_EPOCH=$epoch the packages differ"
+        explain "$first" "$second"
+    fi
+    # Every member is stamped with the epoch.
+    stamps=$(dpkg-deb --fsys-tarfile "$first" | tar -tv --full-time --utc | awk '{ print $4, $5 }' | sort -u)
+    [ "$stamps" = "$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')" ] || fail "time stamps are
+    $stamps"
 
-[ "$failed" -eq 0 ] && echo "$(basename "$first"): the same bytes from both builds, $(sha256sum < "$first" | cut -c1-16)"
+    # Without SOURCE_DATE_EPOCH the packages, made seconds apart, still agree:
+    # they carry the date of the latest changelog entry.
+    first=$(pack "$build" "$tmp/pkg3")
+    sleep 1
+    second=$(pack "$tmp/build" "$tmp/pkg4")
+    cmp -s "$first" "$second" || fail "without SOURCE_DATE_EPOCH the packages differ"
+    released=$(dpkg-parsechangelog -l "$src/packaging/changelog" -S Timestamp)
+    stamps=$(dpkg-deb --fsys-tarfile "$first" | tar -tv --full-time --utc | awk '{ print $4, $5 }' | sort -u)
+    [ "$stamps" = "$(date -u -d "@$released" '+%Y-%m-%d %H:%M:%S')" ] || fail "time stamps are
+    $stamps"
+
+    [ "$failed" -eq 0 ] && echo "$(basename "$first"): the same bytes from both builds, $(sha256sum < "$first" | cut -c1-16)"
+done
 exit "$failed"

@@ -2,12 +2,14 @@
 # Installs the build tree into a scratch prefix and, as packagers do, under
 # DESTDIR; checks that exactly the expected files land and that the
 # installed program converts the sample.
-# Usage: install.sh CMAKE BUILD_DIR SOURCE_DIR
+# Usage: install.sh CMAKE BUILD_DIR SOURCE_DIR [SHOW]
+# SHOW is ON when the build has pixstream-show, which then installs too.
 # A cross build sets PIXSTREAM_EMULATOR to a qemu-user command line.
 set -u
 cmake=$1
 build=$2
 src=$3
+show=${4:-OFF}
 emulator=${PIXSTREAM_EMULATOR:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -19,6 +21,9 @@ expected_files="bin/pixstream
 share/doc/pixstream/LICENSE
 share/doc/pixstream/README.md
 share/man/man1/pixstream.1"
+if [ "$show" = ON ]; then
+    expected_files=$(printf '%s\n' "$expected_files" bin/pixstream-show share/man/man1/pixstream-show.1 | sort)
+fi
 
 # check NAME PREFIX_DIR: the installed tree under PREFIX_DIR.
 check() {
@@ -29,6 +34,12 @@ $files"
     cmp -s "$2/share/man/man1/pixstream.1" "$src/man/pixstream.1" || fail "$1: man page differs"
     got=$($emulator "$2/bin/pixstream" 30 < "$src/sample/frame.json" | hex)
     [ "$got" = "1e 19 f2 0c 32 19 d9" ] || fail "$1: sample gives [$got]"
+    [ "$show" = ON ] || return 0
+    cmp -s "$2/share/man/man1/pixstream-show.1" "$src/man/pixstream-show.1" || fail "$1: preview's man page differs"
+    # The sample's two LEDs, JSON colours (242, 25, 12) and (25, 50, 217).
+    got=$($emulator "$2/bin/pixstream" 30 < "$src/sample/frame.json" | $emulator "$2/bin/pixstream-show" --leds 2 | hex)
+    [ "$got" = "$(printf '\033[48;2;242;25;12m \033[48;2;25;50;217m \033[0m\n' | hex)" ] ||
+        fail "$1: the preview of the sample is [$got]"
 }
 
 "$cmake" --install "$build" --prefix "$tmp/prefix" > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "install --prefix"; }
