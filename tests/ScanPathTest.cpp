@@ -108,13 +108,13 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
         "1 2,", "1234,", "12\"", "12", "123", "123,", "1,", "12]", "999,", "4567", "0,0,0,", "\"k9\":", "1",
         ",,", "]", "12 ,", "12\n  ]", "1 2 3 4,", "123 4,", "7" + std::string(70, ' ') + ",",
         "7" + std::string(70, ' ') + "8,",
-        // one-byte gaps closed in place, and gaps that are packed instead
+        // digits parted by one ignored byte, and by more
         "0.75,", "-122.4194155123,", "1.25e-05,", "1.2.3,", "9 9 9,", "12 .5,", ".5,",
         // runs longer than a window, at each phase
         std::string(64, '5') + ",", std::string(65, '5') + ",", std::string(130, '5') + "]",
         "1" + std::string(63, ' ') + ",", "12" + std::string(62, ' ') + "3",
-        // a short value soon after a group whose one-byte gap was closed:
-        // its bytes reach back over where the closed run ended
+        // a short value soon after a group parted by an ignored byte: its
+        // bytes reach back over the dropped one
         "1 2,3,", "1.25,6]"};
     std::mt19937 random(7);
     const std::string before = generate(random, 0, 6);
@@ -132,8 +132,8 @@ TEST_P(BlockPath, PatternsAtEveryOffsetOfAWindow) {
 }
 
 // Long stretches with many gaps and with none, in one call and in calls of
-// 64 KiB and a little more, so that a path that packs every window where
-// many need it starts and stops doing so within a call.
+// 64 KiB and a little more: blocks whose dense streams are short and long,
+// and windows of each cut by the blocks' ends.
 TEST_P(BlockPath, LongStretchesWithGapsAndWithout) {
     const ScanPath path = GetParam();
     std::mt19937 random(11);
