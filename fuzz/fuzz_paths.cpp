@@ -8,7 +8,7 @@
 // build has, in the order of their table: on x86-64 AVX-512, AVX2, SSSE3,
 // portable; on ARM NEON, portable; a path the CPU lacks is skipped); one
 // byte r, the text's repeat count: the text is read 1 + r times over, up to
-// 1 MiB in all, so that a short input reaches many 4 KiB blocks; one byte k,
+// 128 KiB in all, so that a short input reaches many 4 KiB blocks; one byte k,
 // then k bytes of piece sizes, used in turn: a byte b below 192 is a piece
 // of b bytes (0 is an empty call), any other one of b - 191 KiB; then the
 // text.
@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr std::size_t mostText = std::size_t{1} << 20;
+constexpr std::size_t mostText = std::size_t{128} << 10;
 
 std::vector<ScanPath> blockPaths() {
     std::vector<ScanPath> paths;
