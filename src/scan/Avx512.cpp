@@ -2,8 +2,8 @@
 
 #if defined(__x86_64__)
 
-// Every shared header first, compiled for the baseline; the templates of
-// the algorithm inside the target region (TargetRegion.h).
+// Standard and system headers before the target region, the algorithm's
+// templates inside it (TargetRegion.h).
 #include "BlockScanState.h"
 #include "Kernel.h"
 #include "ReduceGroups.h"

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+// Internal linkage, as in ValueMasks.h.
+namespace {
+
 // A 32- or 64-bit word's bytes swapped on a big-endian machine, so that
 // the word as memcpy reads or writes it is in little-endian order there too.
 template <class W> W littleEndian(W word) {
@@ -60,5 +63,7 @@ inline std::uint8_t* reduceGroups(const std::uint8_t* values, std::size_t groups
     }
     return out;
 }
+
+} // namespace
 
 #endif

@@ -3,12 +3,14 @@
 
 // PIXSTREAM_TARGET_BEGIN("isa,...") ... PIXSTREAM_TARGET_END compiles every
 // function defined between them for those instruction sets, with GCC or
-// clang, while the rest of the program keeps the baseline. A kernel's
-// source includes every shared header first: an inline function compiled
-// here could be the copy the linker keeps for the other scanners too, and
-// fault on a CPU without the instruction set. Inside go only templates of
-// the kernel's own types and the kernel itself, which no other source
-// shares (tests/kernel_objects.sh checks the objects).
+// clang, while the rest of the program keeps the baseline. Standard and
+// system headers go before a region, as with any target pragma: an inline
+// function of theirs compiled inside could be the copy the linker keeps for
+// the whole program, and fault on a CPU without the instruction set. Every
+// function of the project's own headers is a template of a kernel's own
+// types or has internal linkage, so none is shared between sources
+// (tests/kernel_objects.sh checks the objects); the algorithm's templates
+// are included inside, so that they are compiled for the region.
 
 // NOLINTBEGIN(cppcoreguidelines-macro-usage): pragmas are only made by macros
 #define PIXSTREAM_PRAGMA(text) _Pragma(#text)

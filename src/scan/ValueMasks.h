@@ -4,6 +4,11 @@
 #include <cassert>
 #include <cstdint>
 
+// Internal linkage, so that each source has its own copy, compiled for its
+// own instruction set, and no kernel's copy can be the one the linker keeps
+// for another (TargetRegion.h).
+namespace {
+
 // The bit count the block scanner needs, as the compiler's builtin gives
 // it. On most CPUs it is an instruction; a kernel for CPUs where the
 // compiler would call its library instead supplies its own (Kernel.h).
@@ -101,5 +106,7 @@ struct ValueMasks {
         return ~std::uint64_t{0} >> (64 - n);
     }
 };
+
+} // namespace
 
 #endif
