@@ -36,20 +36,23 @@ bool writeAll(int fd, const void* data, std::size_t n) {
     return true;
 }
 
+ssize_t readSome(int fd, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = read(fd, buffer, size);
+        if (got >= 0 || !retries(fd, POLLIN)) {
+            return got;
+        }
+    }
+}
+
 std::size_t readFull(int fd, void* buffer, std::size_t size, bool& failed) {
-    auto* p = static_cast<std::uint8_t*>(buffer);
+    auto* p = static_cast<char*>(buffer);
     std::size_t have = 0;
     failed = false;
     while (have < size) {
-        const ssize_t got = read(fd, p + have, size - have);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (retries(fd, POLLIN)) {
-                continue;
-            }
-            failed = true;
+        const ssize_t got = readSome(fd, p + have, size - have);
+        if (got <= 0) {
+            failed = got < 0;
             break;
         }
         have += static_cast<std::size_t>(got);
