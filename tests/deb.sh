@@ -23,6 +23,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
+. "$(dirname "$0")/deb_common.sh"
 
 hex() { od -An -tx1 -v | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
 
@@ -117,14 +118,7 @@ sed -n '/^License: /,$ { /^License: /d; s/^ //; s/^\.$//; p; }' "$doc/copyright"
 sed '1,/^Copyright (c) /d' "$src/LICENSE" | sed '/./,$!d' | cmp -s - "$tmp/text" ||
     fail "copyright's licence text differs from LICENSE"
 
-lintian=$(command -v lintian || true)
-if [ -n "$lintian" ]; then
-    # Errors and warnings fail; informational tags are shown, not judged.
-    "$lintian" --allow-root --display-info --fail-on error,warning "$deb" > "$tmp/lintian" 2>&1 ||
-        fail "lintian:
-$(cat "$tmp/lintian")"
-    [ -s "$tmp/lintian" ] && sed 's/^/lintian: /' "$tmp/lintian"
-fi
+lintianCheck "$deb"
 
 # Installs with dpkg into a scratch root whose package database holds only
 # stand-ins for libraries, at this machine's versions, without forcing
@@ -134,24 +128,12 @@ fi
 # whatever its Depends names that this machine has installed (a sanitizer
 # build's runtimes too). The program then runs with the host's libraries, or
 # under the emulator with the target's.
-root=$tmp/root
-mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-: > "$root/var/lib/dpkg/status"
-dpkgr() { dpkg --root="$root" --force-not-root --log=/dev/null "$@"; }
-[ "$arch" = "$(dpkg --print-architecture)" ] || dpkgr --add-architecture "$arch"
 if [ -n "$emulator" ]; then
     libraries="libc6 libgcc-s1"
 else
     libraries=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/[ :].*//')
 fi
-for library in $libraries; do
-    dpkg-query -W "$library:$(dpkg --print-architecture)" > /dev/null 2>&1 || continue
-    printf '%s\n' "Package: $library" "Status: install ok installed" "Priority: optional" "Section: libs" \
-        "Maintainer: none" "Architecture: $arch" "Multi-Arch: same" \
-        "Version: $(dpkg-query -W -f '${Version}' "$library:$(dpkg --print-architecture)")" \
-        "Description: stand-in" "" >> "$root/var/lib/dpkg/status"
-    : > "$root/var/lib/dpkg/info/$library:$arch.list"
-done
+standInRoot "$tmp/root" "$arch" $libraries
 dpkgr -i "$deb" > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "dpkg -i"; }
 [ "$(dpkg-query --root="$root" -W -f '${Status}' pixstream)" = "install ok installed" ] || fail "not installed"
 packaged=$root/usr/bin/pixstream

@@ -20,6 +20,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
+. "$(dirname "$0")/deb_common.sh"
 hex() { od -An -tx1 -v | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
 
 # As in deb.sh, a umask that would leave staged directories closed to others.
@@ -79,29 +80,12 @@ EOF_FILES
 cmp -s "$tmp/x/usr/share/doc/pixstream-show/copyright" "$build/deb/copyright" ||
     fail "copyright differs from the filter package's"
 
-lintian=$(command -v lintian || true)
-if [ -n "$lintian" ]; then
-    "$lintian" --allow-root --display-info --fail-on error,warning "$deb" > "$tmp/lintian" 2>&1 ||
-        fail "lintian:
-$(cat "$tmp/lintian")"
-    [ -s "$tmp/lintian" ] && sed 's/^/lintian: /' "$tmp/lintian"
-fi
+lintianCheck "$deb"
 
 # Installs into a scratch root whose package database holds stand-ins for
 # the libraries Depends names, at this machine's versions, without forcing
 # dependencies; then previews the sample's two LEDs.
-root=$tmp/root
-mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
-: > "$root/var/lib/dpkg/status"
-dpkgr() { dpkg --root="$root" --force-not-root --log=/dev/null "$@"; }
-for library in $(field Depends | tr ',' '\n' | sed 's/^ *//; s/[ :].*//'); do
-    dpkg-query -W "$library:$arch" > /dev/null 2>&1 || continue
-    printf '%s\n' "Package: $library" "Status: install ok installed" "Priority: optional" "Section: libs" \
-        "Maintainer: none" "Architecture: $arch" "Multi-Arch: same" \
-        "Version: $(dpkg-query -W -f '${Version}' "$library:$arch")" "Description: stand-in" "" \
-        >> "$root/var/lib/dpkg/status"
-    : > "$root/var/lib/dpkg/info/$library:$arch.list"
-done
+standInRoot "$tmp/root" "$arch" $(field Depends | tr ',' '\n' | sed 's/^ *//; s/[ :].*//')
 dpkgr -i "$deb" > "$tmp/log" 2>&1 || { cat "$tmp/log"; fail "dpkg -i"; }
 got=$(printf '\036\031\362\014\062\031\331' | "$root/usr/bin/pixstream-show" --leds 2 | hex)
 [ "$got" = "$(printf '\033[48;2;242;25;12m \033[48;2;25;50;217m \033[0m\n' | hex)" ] ||
