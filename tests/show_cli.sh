@@ -3,13 +3,14 @@
 # pixel by pixel with png_dump; the terminal preview's exact bytes; pacing on
 # a pseudo-terminal; and every bad use and bad input: message on standard
 # error, status, and no partial picture left behind.
-# Usage: show_cli.sh PIXSTREAM_SHOW PNG_DUMP PTY_RUN
+# Usage: show_cli.sh PIXSTREAM_SHOW PNG_DUMP PTY_RUN FAIL_IO
 # PIXSTREAM_RUNNER, if set, is a command that runs the program (valgrind);
 # the timing cases are then skipped.
 set -u
 prog=$1
 png_dump=$2
 pty_run=$3
+fail_io=$4
 runner=${PIXSTREAM_RUNNER:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -248,6 +249,17 @@ awk 'BEGIN { srand(7); printf "%c", 30; for (i = 0; i < 3 * 100 * 200; i++) prin
 status=$?
 expect "png: write fails part way" 1 "pixstream-show: PNG write error: File too large"
 [ ! -e "$tmp/p.png" ] || fail "png: write fails part way: the partial file is left behind"
+# A read that fails while the picture is drawn, in the second reading of a
+# regular file: fail_io cuts reads to 1000 bytes, so the first reading of
+# the 60001 bytes takes 62 reads (the last one finds the end), the 63rd
+# rereads the header and the 65th is the second frame's. The partial file
+# is removed.
+timeout 60 env LD_PRELOAD="$fail_io" ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}" \
+    PIXSTREAM_READ_MAX=1000 PIXSTREAM_FAIL_READ=65:EIO \
+    $runner "$prog" --leds 100 --png "$tmp/p.png" < "$tmp/noise" > "$tmp/out" 2> "$tmp/err"
+status=$?
+expect "png: read fails while drawing" 1 "pixstream-show: read error: Input/output error"
+[ ! -e "$tmp/p.png" ] || fail "png: read fails while drawing: the partial file is left behind"
 # The same noise in full, to check the limit was what stopped it.
 show "$tmp/noise" --leds 100 --png "$tmp/p.png"
 expect "png: noise without a limit" 0 ""
